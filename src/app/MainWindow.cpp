@@ -1,0 +1,45 @@
+#include "app/MainWindow.h"
+
+#include "app/ScanWorker.h"
+#include "res/resource.h"
+
+namespace {
+
+BOOL InitMainWindow(HWND window)
+{
+    SendDlgItemMessageA(window, IDC_FILTER, BM_SETCHECK, BST_CHECKED, 0);
+    if (StartScanWorker(window) < 0)
+        EndDialog(window, -1);
+    return TRUE;
+}
+
+INT_PTR RunCommand(HWND window, WORD command)
+{
+    switch (command) {
+    case IDC_CLOSE:
+    case IDCANCEL:
+        EndDialog(window, command);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return InitMainWindow(window);
+    case WM_COMMAND:
+        return RunCommand(window, LOWORD(wParam));
+    }
+    return FALSE;
+}
+
+void SetControlsEnabled(HWND window, BOOL enable)
+{
+    static const int kTableCommands[] = {IDC_COPY_LOG, IDC_VIEW_LOG, IDC_KILL, IDC_FILTER};
+    for (int id : kTableCommands)
+        EnableWindow(GetDlgItem(window, id), enable);
+}

@@ -1,0 +1,14 @@
+// What the scan, deep below the window code, needs from the scan run: a step of the progress
+// bar and the question whether the program is closing.
+#pragma once
+
+#include <windows.h>
+
+// Posts one step (PBM_STEPIT) to the window's progress bar, without waiting.
+void StepProgress(HWND window);
+
+// Asks the scan worker to stop at its next check (called once the window has ended).
+void RequestScanStop();
+
+// True once RequestScanStop was called. The scan checks it before each module.
+bool ScanStopRequested();

@@ -1,0 +1,104 @@
+#include "RunningProgram.h"
+
+#include "TestFolder.h"
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM parameter)
+{
+    WindowSearch* search = (WindowSearch*)parameter;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || !IsWindowVisible(window) || ClassName(window) != "#32770")
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}
+
+std::string ProgramPath()
+{
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of('\\') + 1) + "Kestrovane.exe";
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = {0};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), (LPARAM)text, SMTO_ABORTIFHUNG, 5000,
+                        &length);
+    return text;
+}
+
+std::string ClassName(HWND window)
+{
+    char name[256] = {0};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+RunningProgram::RunningProgram(const std::string& workFolder) : process_(), window_(NULL)
+{
+    ScopedEnvironment tmp("TMP", workFolder);
+    ScopedEnvironment temp("TEMP", workFolder);
+    std::string commandLine = "\"" + ProgramPath() + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, workFolder.c_str(),
+                        &startup, &process_))
+        process_ = PROCESS_INFORMATION();
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (!Started())
+        return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+HWND RunningProgram::WaitForWindow(DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (Started() && window_ == NULL && GetTickCount64() < deadline) {
+        WindowSearch search = {process_.dwProcessId, NULL};
+        EnumWindows(FindDialogOfProcess, (LPARAM)&search);
+        window_ = search.found;
+        if (window_ == NULL)
+            Sleep(50);
+    }
+    return window_;
+}
+
+bool RunningProgram::WaitForStatus(const std::string& text, DWORD timeoutMs) const
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (StatusText() == text)
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(50);
+    }
+}
+
+DWORD RunningProgram::WaitForExit(DWORD timeoutMs) const
+{
+    DWORD exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process_.hProcess, &exitCode);
+    return exitCode;
+}

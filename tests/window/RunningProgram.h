@@ -1,0 +1,42 @@
+// The real Kestrovane.exe, started by a test and watched from outside its process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Kestrovane.exe beside the test program.
+std::string ProgramPath();
+
+// Text of a window of any process (WM_GETTEXT), and its class name.
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+
+class RunningProgram {
+public:
+    // Starts the program with workFolder as its current directory and temporary folder.
+    explicit RunningProgram(const std::string& workFolder);
+    // Ends the program if it still runs.
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool Started() const { return process_.hProcess != NULL; }
+    DWORD ProcessId() const { return process_.dwProcessId; }
+
+    // The program's dialog once it is visible; NULL after timeoutMs.
+    HWND WaitForWindow(DWORD timeoutMs);
+    HWND Window() const { return window_; }
+    HWND Control(int id) const { return GetDlgItem(window_, id); }
+    std::string StatusText() const { return WindowText(Control(-1)); }
+
+    // True once the status line shows text, within timeoutMs.
+    bool WaitForStatus(const std::string& text, DWORD timeoutMs) const;
+
+    // The exit code, or STILL_ACTIVE when the program still runs after timeoutMs.
+    DWORD WaitForExit(DWORD timeoutMs) const;
+
+private:
+    PROCESS_INFORMATION process_;
+    HWND window_;
+};
