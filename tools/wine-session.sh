@@ -45,6 +45,9 @@ start() {
         echo "making the Wine prefix $WINEPREFIX (first use only)"
     fi
     "$WINELOADER" wineboot.exe --init >"$state/wineboot.log" 2>&1
+    # Xvfb has no window manager: let Wine draw the window frames and captions itself.
+    "$WINELOADER" reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
+        >>"$state/wineboot.log" 2>&1
     return 0
 }
 
