@@ -26,6 +26,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     RequestScanStop();
     if (!WaitForScanWorker(kWorkerExitWaitMs))
-        ExitProcess((UINT)exitCode);
+        TerminateProcess(GetCurrentProcess(), (UINT)exitCode);
     return exitCode;
 }

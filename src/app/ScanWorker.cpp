@@ -51,10 +51,11 @@ ResultCode StartScanWorker(HWND window)
 // calls into the trust libraries, which the exit handlers unload. So the entry, once the window
 // has ended, calls RequestScanStop (the scan checks it before each module) and then this wait,
 // bounded so that a worker stuck on the network cannot hold the program open. When the wait
-// runs out, the entry ends the process with ExitProcess, which stops the worker first and skips
-// the exit handlers: the libraries are then never unloaded while a verification is running.
-// Messages are handled during the wait because the worker sends its status texts to this
-// thread and would otherwise wait for us while we wait for it.
+// runs out, the entry ends the process with TerminateProcess on itself: no exit handler and no
+// library detach code runs, so the libraries are never unloaded under a running verification
+// and no lock the worker might hold is waited for. Messages are handled during the wait
+// because the worker sends its status texts to this thread and would otherwise wait for us
+// while we wait for it.
 bool WaitForScanWorker(DWORD timeoutMs)
 {
     if (gWorkerThread == NULL)

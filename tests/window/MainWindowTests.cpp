@@ -11,6 +11,7 @@
 
 #include "ExpectedDialog.h"
 #include "app/MainWindow.h"
+#include "app/ScanProgress.h"
 #include "app/ScanWorker.h"
 #include "res/resource.h"
 
@@ -128,6 +129,18 @@ TEST_F(MainWindowTest, CommandOneChangesNothing)
         EXPECT_TRUE(IsWindow(window_));
     }
     EXPECT_TRUE(gSent.empty()) << gSent[0];
+}
+
+TEST_F(MainWindowTest, StepProgressMovesTheBarByTenWithoutWaiting)
+{
+    SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    gProgress.clear();
+    for (int i = 0; i < 3; i++)
+        StepProgress(window_);
+    EXPECT_TRUE(gProgress.empty()) << "carried out before the message loop ran";
+    PumpPendingMessages();
+    EXPECT_EQ(std::vector<std::string>({"step", "step", "step"}), gProgress);
+    EXPECT_EQ(30, SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_GETPOS, 0, 0));
 }
 
 TEST(SetControlsEnabled, TouchesOnlyTheFourTableCommands)
