@@ -7,3 +7,9 @@ ResultCode ResultFromLastError()
         return (ResultCode)(0x80070000UL | ((ULONG)error & 0xFFFFUL));
     return (ResultCode)error;
 }
+
+ResultCode FailureFromLastError()
+{
+    const ResultCode result = ResultFromLastError();
+    return result < 0 ? result : E_FAIL;
+}

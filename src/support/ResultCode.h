@@ -15,3 +15,7 @@ typedef HRESULT ResultCode;
 // and the number itself otherwise (so a last error of 0 reads as success). Call it on the
 // thread whose platform call failed, before any other platform call.
 ResultCode ResultFromLastError();
+
+// The same, for a call that is known to have failed: E_FAIL when the last error is 0, so the
+// failure is never read as success.
+ResultCode FailureFromLastError();

@@ -26,6 +26,14 @@ TEST(ResultFromLastError, MapsPositiveErrorsAndPassesTheRest)
     }
 }
 
+TEST(FailureFromLastError, NeverAnswersSuccess)
+{
+    SetLastError(0);
+    EXPECT_EQ(Hex(E_FAIL), Hex(FailureFromLastError()));
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Hex(0x80070005), Hex(FailureFromLastError()));
+}
+
 TEST(FileExists, AnswersForFilesFoldersAndPatterns)
 {
     char windows[MAX_PATH];
