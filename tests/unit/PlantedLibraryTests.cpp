@@ -1,0 +1,86 @@
+// A WinTrust.dll planted beside the program, with Wine told to prefer such a library to its own,
+// must never be loaded by the trust binding. Wine is told through its per-program overrides in
+// the registry, which reach the probes alone.
+#include <gtest/gtest.h>
+
+#include "TestFolder.h"
+
+namespace {
+
+std::string BesideThisProgram(const std::string& name)
+{
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    const std::string self = path;
+    return self.substr(0, self.find_last_of('\\') + 1) + name;
+}
+
+// Runs program with arguments in folder; answers its exit code.
+DWORD RunProgram(const std::string& folder, const std::string& program, const std::string& arguments)
+{
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
+                        &process))
+        return (DWORD)-1;
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD exitCode = (DWORD)-1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+// Makes Wine prefer a WinTrust.dll of the program's own to its built-in one, for one program.
+class PreferPlantedLibrary {
+public:
+    explicit PreferPlantedLibrary(const char* program)
+        : key_(std::string("Software\\Wine\\AppDefaults\\") + program)
+    {
+        HKEY key = NULL;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\DllOverrides").c_str(), 0, NULL, 0,
+                            KEY_SET_VALUE, NULL, &key, NULL) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "wintrust", 0, REG_SZ, (const BYTE*)"native,builtin", 15);
+            RegCloseKey(key);
+        }
+    }
+    ~PreferPlantedLibrary()
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, (key_ + "\\DllOverrides").c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
+    }
+
+private:
+    std::string key_;
+};
+
+TEST(PlantedLibrary, IsNeverLoadedByTheTrustBinding)
+{
+    const struct {
+        const char* probe;
+        const char* mode;
+        bool plantLoads;
+    } cases[] = {
+        {"LibraryLoadProbe.exe", "bare", true},  // shows that the plant works
+        {"LibraryLoadProbe.exe", "system", false},
+        {"LibraryLoadProbe.exe", "fallback", false},
+        {"TrustBindProbe.exe", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.probe) + " " + c.mode);
+        PreferPlantedLibrary preferPlanted(c.probe);
+        ScratchFolder scratch;
+        const std::string probe = scratch.Join(c.probe);
+        ASSERT_TRUE(CopyFileA(BesideThisProgram(c.probe).c_str(), probe.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(BesideThisProgram("planted\\WinTrust.dll").c_str(),
+                              scratch.Join("WinTrust.dll").c_str(), FALSE));
+
+        EXPECT_EQ(0u, RunProgram(scratch.Path(), probe, c.mode)) << "no WinTrust.dll was loaded";
+        const bool loaded = ReadFileBytes(scratch.Join("planted-library-loaded.txt")) != "<missing>";
+        EXPECT_EQ(c.plantLoads, loaded);
+    }
+}
+
+}
