@@ -2,11 +2,13 @@
 
 #include "app/ScanWorker.h"
 #include "res/resource.h"
+#include "review/ProgramList.h"
 
 namespace {
 
 BOOL InitMainWindow(HWND window)
 {
+    InitProgramList(GetDlgItem(window, IDC_PROGRAM_LIST));
     SendDlgItemMessageA(window, IDC_FILTER, BM_SETCHECK, BST_CHECKED, 0);
     if (StartScanWorker(window) < 0)
         EndDialog(window, -1);
@@ -20,6 +22,9 @@ INT_PTR RunCommand(HWND window, WORD command)
     case IDCANCEL:
         EndDialog(window, command);
         return TRUE;
+    case IDC_FILTER:
+        RefreshProgramList(window);
+        return FALSE;
     }
     return FALSE;
 }

@@ -4,6 +4,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ScanProgress.h"
+#include "inventory/ProcessScan.h"
 #include "res/resource.h"
 
 namespace {
@@ -31,6 +32,7 @@ DWORD WINAPI ScanWorkerMain(LPVOID parameter)
     SetControlsEnabled(window, FALSE);
     PostProgress(window, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressFull));
     PostProgress(window, PBM_SETPOS, 0, 0);
+    ScanPrograms(window);
 
     SetDlgItemTextA(window, IDC_STATUS, "Scanning completed...");
     PostProgress(window, PBM_SETPOS, kProgressFull, 0);

@@ -1,0 +1,165 @@
+#include "inventory/ProcessScan.h"
+
+#include <psapi.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/ScanProgress.h"
+#include "app/SessionState.h"
+#include "inventory/ProgramTable.h"
+#include "support/DiagnosticLog.h"
+#include "support/FileProbe.h"
+
+namespace {
+
+const DWORD kFirstProcessIds = 1024;
+const DWORD kFirstModules = 2048;
+const DWORD kProcessAllAccess = 0x1F0FFF;
+
+bool TableFull()
+{
+    return gSession.table.count >= kMaxPrograms;
+}
+
+// All process ids, asking again with twice the room while the call fails.
+ResultCode ListProcessIds(DWORD** ids, DWORD* count)
+{
+    *ids = NULL;
+    *count = 0;
+    for (DWORD room = kFirstProcessIds;; room *= 2) {
+        DWORD* buffer = (DWORD*)malloc(room * sizeof(DWORD));
+        if (buffer == NULL)
+            return E_FAIL;
+        DWORD bytes = 0;
+        if (EnumProcesses(buffer, room * sizeof(DWORD), &bytes)) {
+            *ids = buffer;
+            *count = bytes / sizeof(DWORD);
+            return S_OK;
+        }
+        free(buffer);
+    }
+}
+
+// The main module first, then every further module, each into the table.
+void ScanProcess(HWND window, HANDLE process, DWORD processId)
+{
+    HMODULE* modules = NULL;
+    DWORD moduleCount = 0;
+    char mainPath[kTextChars] = {0};
+    char normalised[kTextChars] = {0};
+    if (ListProcessModules(process, &modules, &moduleCount) < 0 || moduleCount == 0)
+        goto Cleanup;
+    if (GetModuleFileNameExA(process, modules[0], mainPath, (DWORD)kTextChars) == 0)
+        goto Cleanup;
+    NormalizeImagePath(mainPath, normalised, kTextChars);
+    AddProgram(window, normalised, normalised, processId);
+
+    for (DWORD k = 1; k < moduleCount && !TableFull() && !ScanStopRequested(); k++) {
+        char modulePath[kTextChars] = {0};
+        if (GetModuleFileNameExA(process, modules[k], modulePath, (DWORD)kTextChars) == 0)
+            continue;
+        StepProgress(window);
+        char status[kTextChars] = {0};
+        BoundedFormat(status, kTextChars, "Verifying program: %s", modulePath);
+        SetDlgItemTextA(window, -1, status);
+        AddProgram(window, modulePath, normalised, processId);
+    }
+
+Cleanup:
+    free(modules);
+}
+
+}
+
+ResultCode ScanPrograms(HWND window)
+{
+    if (!EnableDebugPrivilege())
+        return E_FAIL;
+
+    DWORD* ids = NULL;
+    DWORD idCount = 0;
+    ResultCode result = ListProcessIds(&ids, &idCount);
+    if (result < 0)
+        return result;
+
+    const DWORD self = GetCurrentProcessId();
+    for (DWORD i = 0; i < idCount && !TableFull() && !ScanStopRequested(); i++) {
+        result = S_OK;
+        if (ids[i] == 0 || ids[i] == self)
+            continue;
+        const HANDLE process = OpenProcess(kProcessAllAccess, FALSE, ids[i]);
+        if (process == NULL) {
+            result = ResultFromLastError();
+            continue;
+        }
+        ScanProcess(window, process, ids[i]);
+        CloseHandle(process);
+    }
+    free(ids);
+    return result;
+}
+
+bool EnableDebugPrivilege()
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), MAXIMUM_ALLOWED, &token))
+        return false;
+
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid.LowPart = 20;  // SE_DEBUG_PRIVILEGE
+    privileges.Privileges[0].Luid.HighPart = 0;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    TOKEN_PRIVILEGES previous = {};
+    DWORD previousLength = 0;
+    AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(previous), &previous, &previousLength);
+    CloseHandle(token);
+    return true;
+}
+
+ResultCode NormalizeImagePath(const char* reportedPath, char* out, size_t cch)
+{
+    if (reportedPath == NULL || out == NULL)
+        return E_INVALIDARG;
+    if (FileExists(reportedPath))
+        return cch > kMaxCch ? E_INVALIDARG : BoundedCopy(out, cch, reportedPath);
+
+    char systemDirectory[kTextChars + 1] = {0};
+    const UINT length = GetSystemDirectoryA(systemDirectory, (UINT)sizeof(systemDirectory));
+    if (length == 0 || length >= sizeof(systemDirectory)) {
+        const ResultCode result = length == 0 ? FailureFromLastError() : STRSAFE_E_INSUFFICIENT_BUFFER;
+        WriteDiagnostic("GetSystemDirectory failed: hr = %x\n", (unsigned)result);
+        return result;
+    }
+
+    const char* tail = strrchr(reportedPath, '\\');
+    if (tail == NULL)
+        return S_OK;
+    return BoundedFormat(out, cch, "%s%s", systemDirectory, tail);
+}
+
+ResultCode ListProcessModules(HANDLE process, HMODULE** modules, DWORD* count)
+{
+    *modules = NULL;
+    *count = 0;
+    DWORD room = kFirstModules;
+    for (;;) {
+        HMODULE* buffer = (HMODULE*)malloc(room * sizeof(HMODULE));
+        if (buffer == NULL)
+            return E_OUTOFMEMORY;
+        DWORD needed = 0;
+        if (!EnumProcessModules(process, buffer, room * sizeof(HMODULE), &needed)) {
+            const ResultCode result = FailureFromLastError();
+            free(buffer);
+            return result;
+        }
+        // The process may load more modules between two calls: ask until the answer fits.
+        if (needed <= room * sizeof(HMODULE)) {
+            *modules = buffer;
+            *count = needed / sizeof(HMODULE);
+            return S_OK;
+        }
+        free(buffer);
+        room = needed / sizeof(HMODULE) + 64;
+    }
+}
