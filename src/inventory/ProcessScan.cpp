@@ -47,7 +47,7 @@ void ScanProcess(HWND window, HANDLE process, DWORD processId)
     DWORD moduleCount = 0;
     char mainPath[kTextChars] = {0};
     char normalised[kTextChars] = {0};
-    if (ListProcessModules(process, &modules, &moduleCount) < 0 || moduleCount == 0)
+    if (ListProcessModules(process, kFirstModules, &modules, &moduleCount) < 0 || moduleCount == 0)
         goto Cleanup;
     if (GetModuleFileNameExA(process, modules[0], mainPath, (DWORD)kTextChars) == 0)
         goto Cleanup;
@@ -138,11 +138,11 @@ ResultCode NormalizeImagePath(const char* reportedPath, char* out, size_t cch)
     return BoundedFormat(out, cch, "%s%s", systemDirectory, tail);
 }
 
-ResultCode ListProcessModules(HANDLE process, HMODULE** modules, DWORD* count)
+ResultCode ListProcessModules(HANDLE process, DWORD firstRoom, HMODULE** modules, DWORD* count)
 {
     *modules = NULL;
     *count = 0;
-    DWORD room = kFirstModules;
+    DWORD room = firstRoom;
     for (;;) {
         HMODULE* buffer = (HMODULE*)malloc(room * sizeof(HMODULE));
         if (buffer == NULL)

@@ -19,6 +19,6 @@ bool EnableDebugPrivilege();
 // the kernel's own notation needs). A path without a backslash leaves out unchanged.
 ResultCode NormalizeImagePath(const char* reportedPath, char* out, size_t cch);
 
-// Lists the modules of a process into a new array (the caller frees *modules), asking again
-// with a larger array until all fit.
-ResultCode ListProcessModules(HANDLE process, HMODULE** modules, DWORD* count);
+// Lists the modules of a process into a new array (the caller frees *modules), starting with
+// room for firstRoom handles and asking again with a larger array until all fit.
+ResultCode ListProcessModules(HANDLE process, DWORD firstRoom, HMODULE** modules, DWORD* count);

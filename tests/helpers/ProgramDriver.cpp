@@ -32,13 +32,14 @@ HWND ProgramWindow()
     return window;
 }
 
-bool ShowsScanCompleted(HWND window)
+bool ScanRunEnded(HWND window)
 {
     char status[260] = {0};
     DWORD_PTR length = 0;
     SendMessageTimeoutA(GetDlgItem(window, -1), WM_GETTEXT, sizeof(status), (LPARAM)status,
                         SMTO_ABORTIFHUNG, 2000, &length);
-    return strcmp(status, "Scanning completed...") == 0;
+    // The commands are enabled again right after the last status text.
+    return strcmp(status, "Scanning completed...") == 0 && IsWindowEnabled(GetDlgItem(window, 1004));
 }
 
 int Wait(int seconds)
@@ -47,7 +48,7 @@ int Wait(int seconds)
     HWND window = NULL;
     while (GetTickCount64() < deadline) {
         window = ProgramWindow();
-        if (window != NULL && ShowsScanCompleted(window)) {
+        if (window != NULL && ScanRunEnded(window)) {
             Sleep(300);
             RECT rect;
             GetWindowRect(window, &rect);

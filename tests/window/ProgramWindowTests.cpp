@@ -23,7 +23,7 @@ protected:
     {
         ASSERT_TRUE(program_.Started()) << ProgramPath();
         ASSERT_NE(nullptr, program_.WaitForWindow(kStartTimeoutMs)) << "no window appeared";
-        ASSERT_TRUE(program_.WaitForStatus("Scanning completed...", kStartTimeoutMs))
+        ASSERT_TRUE(program_.WaitForScanEnd(kStartTimeoutMs))
             << "status line: \"" << program_.StatusText() << "\"";
     }
 
@@ -94,7 +94,7 @@ TEST_P(ProgramCloseTest, EndsWithExitCodeZero)
     ScratchFolder scratch;
     RunningProgram program(scratch.Path());
     ASSERT_NE(nullptr, program.WaitForWindow(kStartTimeoutMs));
-    ASSERT_TRUE(program.WaitForStatus("Scanning completed...", kStartTimeoutMs));
+    ASSERT_TRUE(program.WaitForScanEnd(kStartTimeoutMs));
 
     GetParam().close(program);
 

@@ -95,6 +95,22 @@ bool RunningProgram::WaitForStatus(const std::string& text, DWORD timeoutMs) con
     }
 }
 
+bool RunningProgram::WaitForScanEnd(DWORD timeoutMs) const
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    if (!WaitForStatus("Scanning completed...", timeoutMs))
+        return false;
+    static const int kTableCommands[] = {1000, 1005, 1006, 1004};
+    for (int id : kTableCommands) {
+        while (!IsWindowEnabled(Control(id))) {
+            if (GetTickCount64() >= deadline)
+                return false;
+            Sleep(20);
+        }
+    }
+    return true;
+}
+
 DWORD RunningProgram::WaitForExit(DWORD timeoutMs) const
 {
     DWORD exitCode = STILL_ACTIVE;

@@ -33,6 +33,9 @@ public:
     // True once the status line shows text, within timeoutMs.
     bool WaitForStatus(const std::string& text, DWORD timeoutMs) const;
 
+    // True once the scan run has ended: "Scanning completed..." and the commands enabled again.
+    bool WaitForScanEnd(DWORD timeoutMs) const;
+
     // The exit code, or STILL_ACTIVE when the program still runs after timeoutMs.
     DWORD WaitForExit(DWORD timeoutMs) const;
 
