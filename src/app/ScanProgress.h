@@ -7,6 +7,16 @@
 // Posts one step (PBM_STEPIT) to the window's progress bar, without waiting.
 void StepProgress(HWND window);
 
+// Stops the list from painting while the scan fills it; ShowVerifying repaints it now and then.
+void BeginScanDisplay(HWND window);
+
+// Steps the progress bar for a module and, at most every few hundred milliseconds, shows
+// "Verifying program: <path>" and repaints the list. The first module is always shown.
+void ShowVerifying(HWND window, const char* modulePath);
+
+// Lets the list paint again and repaints it whole.
+void EndScanDisplay(HWND window);
+
 // Asks the scan worker to stop at its next check (called once the window has ended).
 void RequestScanStop();
 

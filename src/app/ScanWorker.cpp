@@ -32,7 +32,9 @@ DWORD WINAPI ScanWorkerMain(LPVOID parameter)
     SetControlsEnabled(window, FALSE);
     PostProgress(window, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressFull));
     PostProgress(window, PBM_SETPOS, 0, 0);
+    BeginScanDisplay(window);
     ScanPrograms(window);
+    EndScanDisplay(window);
 
     SetDlgItemTextA(window, IDC_STATUS, "Scanning completed...");
     PostProgress(window, PBM_SETPOS, kProgressFull, 0);

@@ -3,6 +3,7 @@
 #include <psapi.h>
 #include <stdlib.h>
 #include <string.h>
+#include <tlhelp32.h>
 
 #include "app/ScanProgress.h"
 #include "app/SessionState.h"
@@ -40,32 +41,73 @@ ResultCode ListProcessIds(DWORD** ids, DWORD* count)
     }
 }
 
+// The paths of a process's modules, read in one pass. GetModuleFileNameExA walks the process's
+// whole module list again for every module it is asked about (under Wine with a round trip to
+// the server for each entry), which cost more than verifying the modules; one snapshot of the
+// list costs a single walk.
+struct ModulePaths {
+    MODULEENTRY32* entries;
+    DWORD count;
+};
+
+void ReadModulePaths(DWORD processId, ModulePaths* paths)
+{
+    paths->entries = NULL;
+    paths->count = 0;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    DWORD room = 0;
+    MODULEENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry)) {
+        if (paths->count == room) {
+            room = room == 0 ? 256 : room * 2;
+            MODULEENTRY32* grown = (MODULEENTRY32*)realloc(paths->entries, room * sizeof(MODULEENTRY32));
+            if (grown == NULL)
+                break;
+            paths->entries = grown;
+        }
+        paths->entries[paths->count++] = entry;
+    }
+    CloseHandle(snapshot);
+}
+
+// The path of one module: from the snapshot, or else from the process itself. 0 when unknown.
+DWORD ModulePath(HANDLE process, const ModulePaths& paths, HMODULE module, char* path)
+{
+    for (DWORD i = 0; i < paths.count; i++)
+        if (paths.entries[i].hModule == module)
+            return BoundedCopy(path, kTextChars, paths.entries[i].szExePath) >= 0 ? (DWORD)strlen(path) : 0;
+    return GetModuleFileNameExA(process, module, path, (DWORD)kTextChars);
+}
+
 // The main module first, then every further module, each into the table.
 void ScanProcess(HWND window, HANDLE process, DWORD processId)
 {
     HMODULE* modules = NULL;
     DWORD moduleCount = 0;
+    ModulePaths paths = {NULL, 0};
     char mainPath[kTextChars] = {0};
     char normalised[kTextChars] = {0};
     if (ListProcessModules(process, kFirstModules, &modules, &moduleCount) < 0 || moduleCount == 0)
         goto Cleanup;
-    if (GetModuleFileNameExA(process, modules[0], mainPath, (DWORD)kTextChars) == 0)
+    ReadModulePaths(processId, &paths);
+    if (ModulePath(process, paths, modules[0], mainPath) == 0)
         goto Cleanup;
     NormalizeImagePath(mainPath, normalised, kTextChars);
     AddProgram(window, normalised, normalised, processId);
 
     for (DWORD k = 1; k < moduleCount && !TableFull() && !ScanStopRequested(); k++) {
         char modulePath[kTextChars] = {0};
-        if (GetModuleFileNameExA(process, modules[k], modulePath, (DWORD)kTextChars) == 0)
+        if (ModulePath(process, paths, modules[k], modulePath) == 0)
             continue;
-        StepProgress(window);
-        char status[kTextChars] = {0};
-        BoundedFormat(status, kTextChars, "Verifying program: %s", modulePath);
-        SetDlgItemTextA(window, -1, status);
+        ShowVerifying(window, modulePath);
         AddProgram(window, modulePath, normalised, processId);
     }
 
 Cleanup:
+    free(paths.entries);
     free(modules);
 }
 

@@ -3,17 +3,10 @@
 // the registry, which reach the probes alone.
 #include <gtest/gtest.h>
 
+#include "ModuleHosts.h"
 #include "TestFolder.h"
 
 namespace {
-
-std::string BesideThisProgram(const std::string& name)
-{
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    const std::string self = path;
-    return self.substr(0, self.find_last_of('\\') + 1) + name;
-}
 
 // Runs program with arguments in folder; answers its exit code.
 DWORD RunProgram(const std::string& folder, const std::string& program, const std::string& arguments)
@@ -73,8 +66,8 @@ TEST(PlantedLibrary, IsNeverLoadedByTheTrustBinding)
         PreferPlantedLibrary preferPlanted(c.probe);
         ScratchFolder scratch;
         const std::string probe = scratch.Join(c.probe);
-        ASSERT_TRUE(CopyFileA(BesideThisProgram(c.probe).c_str(), probe.c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA(BesideThisProgram("planted\\WinTrust.dll").c_str(),
+        ASSERT_TRUE(CopyFileA(BuiltFile(c.probe).c_str(), probe.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(BuiltFile("planted\\WinTrust.dll").c_str(),
                               scratch.Join("WinTrust.dll").c_str(), FALSE));
 
         EXPECT_EQ(0u, RunProgram(scratch.Path(), probe, c.mode)) << "no WinTrust.dll was loaded";

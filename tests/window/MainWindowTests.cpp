@@ -121,11 +121,12 @@ TEST_F(MainWindowTest, RunsThroughItsStagesInOrder)
     EXPECT_EQ(expectedSent, FoldRuns(gSent, "status Verifying program: ", &modules));
     EXPECT_GT(modules, 0u);
 
+    // Every module steps the bar; the status line shows them at a pace a person can read.
     size_t steps = 0;
     const std::vector<std::string> expectedProgress = {"range 0-10000", "position 0", "step...",
                                                        "position 10000"};
     EXPECT_EQ(expectedProgress, FoldRuns(gProgress, "step", &steps));
-    EXPECT_EQ(modules, steps) << "one step for each module shown";
+    EXPECT_GE(steps, modules);
 }
 
 TEST_F(MainWindowTest, TicksTheFilterBoxAndLeavesEveryCommandEnabled)

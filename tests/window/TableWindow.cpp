@@ -65,11 +65,3 @@ void TableWindowTest::SetFilter(bool unverifiedOnly) const
 {
     SendDlgItemMessageA(window_, IDC_FILTER, BM_SETCHECK, unverifiedOnly ? BST_CHECKED : BST_UNCHECKED, 0);
 }
-
-std::string FixturePath(const char* name)
-{
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    const std::string self = path;
-    return self.substr(0, self.find_last_of('\\') + 1) + "fixtures\\" + name;
-}

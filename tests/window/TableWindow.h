@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ModuleHosts.h"
 #include "ProgramWindow.h"
 #include "TestFolder.h"
 #include "app/SessionState.h"
@@ -23,6 +24,3 @@ protected:
     HWND window_ = NULL;
     HWND list_ = NULL;
 };
-
-// A fixture library built beside the tests.
-std::string FixturePath(const char* name);

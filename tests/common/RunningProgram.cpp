@@ -1,5 +1,6 @@
 #include "RunningProgram.h"
 
+#include "ModuleHosts.h"
 #include "TestFolder.h"
 
 namespace {
@@ -24,10 +25,7 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM parameter)
 
 std::string ProgramPath()
 {
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1) + "Kestrovane.exe";
+    return BuiltFile("Kestrovane.exe");
 }
 
 std::string WindowText(HWND window)
