@@ -52,6 +52,14 @@ FakeCatalog Catalog(const wchar_t* path)
     return catalog;
 }
 
+// A SHA-256 catalog S1 that fails the driver policy, and a SHA-1 catalog C1 that passes.
+void ScriptSha256FailsSha1Passes()
+{
+    gFake.sha256Catalogs = {Catalog(L"S1")};
+    gFake.sha256Catalogs[0].driverVerdict = TRUST_E_NOSIGNATURE;
+    gFake.sha1Catalogs = {Catalog(L"C1")};
+}
+
 struct CheckCase {
     const char* name;
     void (*script)();
@@ -146,9 +154,7 @@ TEST_F(CatalogCheckTest, TriesEachCatalogWithAFullVerifyAndClose)
 
 TEST_F(CatalogCheckTest, SearchesSha256CatalogsFirstThenSha1)
 {
-    gFake.sha256Catalogs = {Catalog(L"S1")};
-    gFake.sha256Catalogs[0].driverVerdict = TRUST_E_NOSIGNATURE;
-    gFake.sha1Catalogs = {Catalog(L"C1")};
+    ScriptSha256FailsSha1Passes();
     BYTE flag = 0;
     EXPECT_EQ(Hex(S_OK), Hex(verifier_->VerifyFile(module_.c_str(), &flag)));
     EXPECT_EQ(1, flag);
@@ -256,9 +262,7 @@ TEST_F(CatalogCheckTest, OpensALongPathWholeAndTagsItByHash)
     WriteFile(file, content.data(), (DWORD)content.size(), &written, NULL);
     CloseHandle(file);
 
-    gFake.sha256Catalogs = {Catalog(L"S1")};
-    gFake.sha256Catalogs[0].driverVerdict = TRUST_E_NOSIGNATURE;
-    gFake.sha1Catalogs = {Catalog(L"C1")};
+    ScriptSha256FailsSha1Passes();
     BYTE flag = 0;
     EXPECT_EQ(Hex(S_OK), Hex(verifier_->VerifyFileWide(path.c_str(), &flag)));
     EXPECT_EQ(1, flag);
