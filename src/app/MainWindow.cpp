@@ -2,7 +2,9 @@
 
 #include "app/ScanWorker.h"
 #include "res/resource.h"
+#include "review/ProcessKill.h"
 #include "review/ProgramList.h"
+#include "review/ReportFile.h"
 
 namespace {
 
@@ -24,6 +26,15 @@ INT_PTR RunCommand(HWND window, WORD command)
         return TRUE;
     case IDC_FILTER:
         RefreshProgramList(window);
+        return FALSE;
+    case IDC_VIEW_LOG:
+        ViewReport(window);
+        return FALSE;
+    case IDC_COPY_LOG:
+        CopyReportToClipboard(window);
+        return FALSE;
+    case IDC_KILL:
+        KillSelectedPrograms(window);
         return FALSE;
     }
     return FALSE;

@@ -180,6 +180,26 @@ ResultCode NormalizeImagePath(const char* reportedPath, char* out, size_t cch)
     return BoundedFormat(out, cch, "%s%s", systemDirectory, tail);
 }
 
+ResultCode ReadProcessImagePath(HANDLE process, DWORD processId, char* out, size_t cch)
+{
+    HMODULE* modules = NULL;
+    DWORD moduleCount = 0;
+    ModulePaths paths = {NULL, 0};
+    char mainPath[kTextChars] = {0};
+    ResultCode result = ListProcessModules(process, kFirstModules, &modules, &moduleCount);
+    if (result >= 0 && moduleCount == 0)
+        result = E_FAIL;
+    if (result >= 0) {
+        ReadModulePaths(processId, &paths);
+        result = ModulePath(process, paths, modules[0], mainPath) != 0
+                     ? NormalizeImagePath(mainPath, out, cch)
+                     : FailureFromLastError();
+    }
+    free(paths.entries);
+    free(modules);
+    return result;
+}
+
 ResultCode ListProcessModules(HANDLE process, DWORD firstRoom, HMODULE** modules, DWORD* count)
 {
     *modules = NULL;

@@ -19,6 +19,10 @@ bool EnableDebugPrivilege();
 // the kernel's own notation needs). A path without a backslash leaves out unchanged.
 ResultCode NormalizeImagePath(const char* reportedPath, char* out, size_t cch);
 
+// The path of a process's executable as the scan records it: its main module's path, normalised.
+// The process needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ access.
+ResultCode ReadProcessImagePath(HANDLE process, DWORD processId, char* out, size_t cch);
+
 // Lists the modules of a process into a new array (the caller frees *modules), starting with
 // room for firstRoom handles and asking again with a larger array until all fit.
 ResultCode ListProcessModules(HANDLE process, DWORD firstRoom, HMODULE** modules, DWORD* count);

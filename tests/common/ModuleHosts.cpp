@@ -23,15 +23,15 @@ ModuleHosts::~ModuleHosts()
     }
 }
 
-bool ModuleHosts::Start(const std::vector<std::string>& libraries, bool window)
+bool ModuleHosts::Start(const std::vector<std::string>& libraries, HostWindow window)
 {
     static LONG counter = 0;
     const std::string ready = "KestrovaneHostReady-" + std::to_string(GetCurrentProcessId()) + "-" +
                               std::to_string(InterlockedIncrement(&counter));
     const HANDLE event = CreateEventA(NULL, TRUE, FALSE, ready.c_str());
     std::string commandLine = "\"" + BuiltFile("ModuleHost.exe") + "\"";
-    if (window)
-        commandLine += " --window";
+    if (window != kNoWindow)
+        commandLine += window == kClosableWindow ? " --window" : " --stubborn-window";
     commandLine += " --ready " + ready;
     for (const std::string& library : libraries)
         commandLine += " \"" + library + "\"";
@@ -60,8 +60,16 @@ bool ModuleHosts::StartMany(const std::string& folder, int count)
                 return false;
             libraries.push_back(copy);
         }
-        if (!Start(libraries, host == 0))
+        if (!Start(libraries, host == 0 ? kClosableWindow : kNoWindow))
             return false;
     }
     return true;
+}
+
+DWORD ModuleHosts::WaitForExit(size_t i, DWORD timeoutMs) const
+{
+    DWORD exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(hosts_[i].hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(hosts_[i].hProcess, &exitCode);
+    return exitCode;
 }

@@ -12,6 +12,8 @@ std::string BuiltFile(const std::string& name);
 // A fixture library.
 std::string FixturePath(const char* name);
 
+enum HostWindow { kNoWindow, kClosableWindow, kStubbornWindow };
+
 class ModuleHosts {
 public:
     ModuleHosts() = default;
@@ -19,9 +21,14 @@ public:
     ModuleHosts(const ModuleHosts&) = delete;
     ModuleHosts& operator=(const ModuleHosts&) = delete;
 
-    // Starts a host that loads the libraries (with a top-level window when asked); true once it
-    // has loaded them all.
-    bool Start(const std::vector<std::string>& libraries, bool window);
+    // Starts a host that loads the libraries, with the top-level window asked for; true once it
+    // has loaded them all. A closable window ends the host with exit code 7.
+    bool Start(const std::vector<std::string>& libraries, HostWindow window);
+
+    size_t Count() const { return hosts_.size(); }
+    DWORD ProcessId(size_t i) const { return hosts_[i].dwProcessId; }
+    // The host's exit code, or STILL_ACTIVE while it runs after timeoutMs.
+    DWORD WaitForExit(size_t i, DWORD timeoutMs) const;
 
     // Starts four hosts that load count copies of a fixture library between them, made in folder.
     bool StartMany(const std::string& folder, int count);

@@ -1,9 +1,10 @@
 // A process that loads the libraries named on its command line and waits to be ended.
 //
-//   ModuleHost [--window] [--ready EVENT] LIBRARY...
+//   ModuleHost [--window | --stubborn-window] [--ready EVENT] LIBRARY...
 //
-// --window   also show a top-level window, which ends the process on WM_CLOSE
-// --ready    set the named event once every library is loaded
+// --window           also show a top-level window; WM_CLOSE ends the process with exit code 7
+// --stubborn-window  also show a top-level window that ignores WM_CLOSE
+// --ready            set the named event once every library is loaded
 // Exits 3 when a library cannot be loaded.
 #include <windows.h>
 
@@ -11,8 +12,13 @@
 
 namespace {
 
+const int kExitAfterClose = 7;
+bool gIgnoreClose = false;
+
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_CLOSE && gIgnoreClose)
+        return 0;
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
         return 0;
@@ -40,6 +46,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--window") == 0)
             window = true;
+        else if (strcmp(argv[i], "--stubborn-window") == 0)
+            window = gIgnoreClose = true;
         else if (strcmp(argv[i], "--ready") == 0 && i + 1 < argc)
             ready = argv[++i];
         else if (LoadLibraryA(argv[i]) == NULL)
@@ -61,5 +69,5 @@ int main(int argc, char** argv)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    return 0;
+    return kExitAfterClose;
 }

@@ -22,8 +22,8 @@ TEST(ProgramScan, ListsEachFixtureLibraryOnceWithItsCompanyAndHostIcon)
         FixturePath("CompanyLibrary.dll"), FixturePath("OtherTranslationLibrary.dll"),
         FixturePath("NoVersionLibrary.dll")};
     ModuleHosts hosts;
-    ASSERT_TRUE(hosts.Start(libraries, false));
-    ASSERT_TRUE(hosts.Start(libraries, true));
+    ASSERT_TRUE(hosts.Start(libraries, kNoWindow));
+    ASSERT_TRUE(hosts.Start(libraries, kClosableWindow));
 
     ScratchFolder scratch;
     RunningProgram program(scratch.Path());
