@@ -2,7 +2,8 @@
 # Sets up a Debian machine, builds the program and runs it under Wine.
 # With a display ($DISPLAY set) the window opens there. Without one, the program runs on a
 # private Xvfb display until its scan has completed; a screenshot of the window is written to
-# build/run/screenshot.png, and the program is closed.
+# build/run/screenshot.png and the report (as Copy Log gives it) to build/run/report.txt, and
+# the program is closed.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -38,6 +39,8 @@ read -r x y width height <<<"$rectangle"
 DISPLAY=":$(cat "$state/display")" import -window root -crop "${width}x${height}+${x}+${y}" +repage \
     "$out/screenshot.png"
 echo "screenshot: $out/screenshot.png"
+"$root/tools/wine-run.sh" "$state" "$bin/ProgramDriver.exe" report "Z:${out//\//\\}\\report.txt"
+echo "report: $out/report.txt"
 
 "$root/tools/wine-run.sh" "$state" "$bin/ProgramDriver.exe" close
 wait "$program"

@@ -48,6 +48,8 @@ start() {
     # Xvfb has no window manager: let Wine draw the window frames and captions itself.
     "$WINELOADER" reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
         >>"$state/wineboot.log" 2>&1
+    # Text files open in Notepad, as on Windows; the prefix does not say so by itself.
+    "$WINELOADER" reg.exe add 'HKCR\.txt' /ve /d txtfile /f >>"$state/wineboot.log" 2>&1
     return 0
 }
 

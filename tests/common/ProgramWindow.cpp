@@ -31,8 +31,10 @@ public:
     ItemBuffer(const ItemBuffer&) = delete;
     ItemBuffer& operator=(const ItemBuffer&) = delete;
 
-    // Sends message with an item asking for mask, subItem and (with LVIF_TEXT) the text.
-    LVITEMA Query(HWND list, UINT message, int row, int subItem, UINT mask, std::string* text)
+    // Sends message with an item of the given mask, subItem and state, and answers the item as
+    // the list left it, with its text.
+    LVITEMA Query(HWND list, UINT message, int row, int subItem, UINT mask, std::string* text,
+                  UINT state = 0)
     {
         char* base = process_ != NULL ? remote_ : local_;
         LVITEMA item = {};
@@ -42,6 +44,7 @@ public:
         item.pszText = base + sizeof(LVITEMA);
         item.cchTextMax = (int)kTextRoom;
         item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = state;
         char buffer[sizeof(LVITEMA) + kTextRoom] = {0};
         memcpy(buffer, &item, sizeof(item));
         if (process_ != NULL)
@@ -83,6 +86,12 @@ std::vector<ListRow> ReadListRows(HWND list)
         rows.push_back(entry);
     }
     return rows;
+}
+
+void TickRow(HWND list, int row)
+{
+    ItemBuffer buffer(list);
+    buffer.Query(list, LVM_SETITEMSTATE, row, 0, LVIF_STATE, NULL, INDEXTOSTATEIMAGEMASK(2));
 }
 
 std::vector<ListRow> RowsEndingWith(const std::vector<ListRow>& rows, const std::string& name)

@@ -18,5 +18,8 @@ struct ListRow {
 // the item structure and texts go through memory allocated in that process.
 std::vector<ListRow> ReadListRows(HWND list);
 
+// Ticks a row's check box, in this process or another one.
+void TickRow(HWND list, int row);
+
 // The rows whose module path ends with name (compared without regard to case).
 std::vector<ListRow> RowsEndingWith(const std::vector<ListRow>& rows, const std::string& name);

@@ -2,6 +2,7 @@
 //
 //   ProgramDriver wait SECONDS   waits until the window shows "Scanning completed...", then
 //                                prints its screen rectangle as "x y width height"
+//   ProgramDriver report FILE    presses Copy Log and writes the clipboard's text to FILE
 //   ProgramDriver close          closes the window as its close box does
 //
 // Exits 0 on success, 1 when the window is not found or the wait runs out.
@@ -62,6 +63,32 @@ int Wait(int seconds)
     return 1;
 }
 
+int Report(const char* path)
+{
+    HWND window = ProgramWindow();
+    if (window == NULL) {
+        fprintf(stderr, "no Kestrovane window\n");
+        return 1;
+    }
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), (LPARAM)GetDlgItem(window, 1000));
+    if (!OpenClipboard(NULL))
+        return 1;
+    int result = 1;
+    const HANDLE data = GetClipboardData(CF_TEXT);
+    const char* text = data != NULL ? (const char*)GlobalLock(data) : NULL;
+    FILE* file = fopen(path, "wb");
+    if (text != NULL && file != NULL) {
+        fwrite(text, 1, strlen(text), file);
+        result = 0;
+    }
+    if (file != NULL)
+        fclose(file);
+    if (text != NULL)
+        GlobalUnlock(data);
+    CloseClipboard();
+    return result;
+}
+
 int Close()
 {
     HWND window = ProgramWindow();
@@ -79,8 +106,10 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && strcmp(argv[1], "wait") == 0)
         return Wait(atoi(argv[2]));
+    if (argc == 3 && strcmp(argv[1], "report") == 0)
+        return Report(argv[2]);
     if (argc == 2 && strcmp(argv[1], "close") == 0)
         return Close();
-    fprintf(stderr, "usage: ProgramDriver wait SECONDS | close\n");
+    fprintf(stderr, "usage: ProgramDriver wait SECONDS | report FILE | close\n");
     return 2;
 }

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "MessageBoxAnswerer.h"
 #include "ModuleHosts.h"
 #include "ProgramWindow.h"
 #include "RunningProgram.h"
@@ -57,6 +58,71 @@ TEST(ProgramScan, ListsEachFixtureLibraryOnceWithItsCompanyAndHostIcon)
 
     EXPECT_EQ(10000, SendMessageA(program.Control(104), PBM_GETPOS, 0, 0));
     EXPECT_EQ("Scanning completed...", program.StatusText());
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(NULL))
+        return "<clipboard busy>";
+    const HANDLE data = GetClipboardData(CF_TEXT);
+    const char* locked = data != NULL ? (const char*)GlobalLock(data) : NULL;
+    if (locked != NULL) {
+        text = locked;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+TEST(ProgramScan, CopiesItsReportAndKillsATickedHost)
+{
+    ModuleHosts hosts;
+    ASSERT_TRUE(hosts.Start({FixturePath("CompanyLibrary.dll"), FixturePath("NoVersionLibrary.dll")}, kClosableWindow));
+    ScratchFolder scratch;
+    RunningProgram program(scratch.Path());
+    ASSERT_NE(nullptr, program.WaitForWindow(30000));
+    ASSERT_TRUE(program.WaitForScanEnd(kScanTimeoutMs)) << program.StatusText();
+
+    OpenClipboard(NULL);
+    EmptyClipboard();
+    CloseClipboard();
+    SendMessageA(program.Window(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), (LPARAM)program.Control(1000));
+    const std::string report = ClipboardText();
+    EXPECT_EQ(0u, report.find("Kestrovane Tool - Malware Debugging Tool[1.0.0.1]\r\n\r\nRunning Programs[Not Verified]:\r\n"))
+        << report.substr(0, 200);
+    EXPECT_NE(std::string::npos, report.find("\\CompanyLibrary.dll[ModuleHost.exe]|Kestrovane Fixture Works\r\n"));
+    EXPECT_NE(std::string::npos, report.find("\\NoVersionLibrary.dll[ModuleHost.exe]|\r\n"));
+    const std::string ending = "----------------------------------\r\n\r\n";
+    ASSERT_GT(report.size(), ending.size());
+    EXPECT_EQ(ending, report.substr(report.size() - ending.size()));
+
+    const HWND list = program.Control(1001);
+    std::vector<ListRow> rows = ReadListRows(list);
+    int hostRow = -1;
+    for (size_t i = 0; i < rows.size(); i++)
+        if (rows[i].module.size() > 18 && rows[i].module.substr(rows[i].module.size() - 18) == "CompanyLibrary.dll")
+            hostRow = (int)i;
+    ASSERT_GE(hostRow, 0);
+    TickRow(list, hostRow);
+    ASSERT_TRUE(ReadListRows(list)[hostRow].ticked);
+
+    MessageBoxAnswerer answerer(program.ProcessId(), {IDYES});
+    PostMessageA(program.Control(1006), BM_CLICK, 0, 0);
+    EXPECT_EQ(7u, hosts.WaitForExit(0, 20000)) << "the host was not asked to close";
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (!RowsEndingWith(ReadListRows(list), "\\ModuleHost.exe").empty() && GetTickCount64() < deadline)
+        Sleep(50);
+    rows = ReadListRows(list);
+    EXPECT_TRUE(RowsEndingWith(rows, "\\ModuleHost.exe").empty());
+    EXPECT_TRUE(RowsEndingWith(rows, "\\CompanyLibrary.dll").empty());
+    EXPECT_TRUE(RowsEndingWith(rows, "\\NoVersionLibrary.dll").empty());
+
+    const std::vector<SeenBox> seen = answerer.Finish();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("Kestrovane Tool", seen[0].title);
+    EXPECT_EQ(0u, seen[0].text.find("Do you want to kill following program?\r\n\r\nmodule name: "));
+    EXPECT_EQ("Killed process [", program.StatusText().substr(0, 16));
 }
 
 // Hosts loading 1100 distinct libraries between them: more than the table holds.

@@ -128,4 +128,43 @@ TEST_F(ReportTest, CopyLogHandsOverAnEmptyTextWhenTheReportCannotBeRead)
     EXPECT_FALSE(IsFolder(scratch_.Join("missing")));
 }
 
+struct TitleSearch {
+    std::string part;
+    HWND found;
+};
+
+BOOL CALLBACK FindTitleContaining(HWND window, LPARAM parameter)
+{
+    TitleSearch* search = (TitleSearch*)parameter;
+    char title[512] = {0};
+    GetWindowTextA(window, title, sizeof(title));
+    if (!IsWindowVisible(window) || std::string(title).find(search->part) == std::string::npos)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+TEST_F(ReportTest, ViewLogWritesTheReportAndHandsItToTheShell)
+{
+    PutRecord("C:\\apps\\a.dll", "C:\\apps\\Host.exe", 1, 0, 0);
+    EXPECT_EQ(Hex(S_OK), Hex(ViewReport(window_)));
+    EXPECT_EQ(kHeader + "C:\\apps\\a.dll[Host.exe]|Company\r\n" + kRule, ReadFileBytes(report_));
+
+    // The shell opens the text file in its viewer, whose window names the file.
+    TitleSearch search = {"Kestrovane.txt", NULL};
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    while (search.found == NULL && GetTickCount64() < deadline) {
+        EnumWindows(FindTitleContaining, (LPARAM)&search);
+        Sleep(100);
+    }
+    ASSERT_NE(nullptr, search.found) << "no window shows the report";
+    PostMessageA(search.found, WM_CLOSE, 0, 0);
+}
+
+TEST_F(ReportTest, ViewLogWithoutAReportPathFails)
+{
+    gSession.reportPath[0] = 0;
+    EXPECT_EQ(Hex(E_FAIL), Hex(ViewReport(window_)));
+}
+
 }
