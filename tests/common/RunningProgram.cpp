@@ -44,6 +44,22 @@ std::string ClassName(HWND window)
     return name;
 }
 
+DWORD RunToEnd(const std::string& program, const std::string& arguments, const char* folder)
+{
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, folder, &startup, &process))
+        return (DWORD)-1;
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD exitCode = (DWORD)-1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
 RunningProgram::RunningProgram(const std::string& workFolder) : process_(), window_(NULL)
 {
     ScopedEnvironment tmp("TMP", workFolder);

@@ -12,6 +12,10 @@ std::string ProgramPath();
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 
+// Runs a program with arguments in folder (NULL: this process's folder) until it ends, at most
+// 30 seconds; answers its exit code, or (DWORD)-1.
+DWORD RunToEnd(const std::string& program, const std::string& arguments, const char* folder);
+
 class RunningProgram {
 public:
     // Starts the program with workFolder as its current directory and temporary folder.

@@ -8,27 +8,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-namespace {
+#include "ClipboardFile.h"
 
-int Read(const char* path)
-{
-    if (!OpenClipboard(NULL))
-        return 1;
-    int result = 1;
-    const HANDLE data = GetClipboardData(CF_TEXT);
-    const char* text = data != NULL ? (const char*)GlobalLock(data) : NULL;
-    FILE* file = fopen(path, "wb");
-    if (text != NULL && file != NULL) {
-        fwrite(text, 1, strlen(text), file);
-        result = 0;
-    }
-    if (file != NULL)
-        fclose(file);
-    if (text != NULL)
-        GlobalUnlock(data);
-    CloseClipboard();
-    return result;
-}
+namespace {
 
 int Hold(const char* ready, DWORD ms)
 {
@@ -49,7 +31,7 @@ int Hold(const char* ready, DWORD ms)
 int main(int argc, char** argv)
 {
     if (argc == 3 && strcmp(argv[1], "read") == 0)
-        return Read(argv[2]);
+        return WriteClipboardText(argv[2]);
     if (argc == 4 && strcmp(argv[1], "hold") == 0)
         return Hold(argv[2], (DWORD)atoi(argv[3]));
     fprintf(stderr, "usage: ClipboardProbe read FILE | hold READY-EVENT MS\n");

@@ -12,6 +12,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ClipboardFile.h"
+
 namespace {
 
 const char kCaptionStart[] = "Kestrovane - Malware Debugging Tool, ";
@@ -71,22 +73,7 @@ int Report(const char* path)
         return 1;
     }
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), (LPARAM)GetDlgItem(window, 1000));
-    if (!OpenClipboard(NULL))
-        return 1;
-    int result = 1;
-    const HANDLE data = GetClipboardData(CF_TEXT);
-    const char* text = data != NULL ? (const char*)GlobalLock(data) : NULL;
-    FILE* file = fopen(path, "wb");
-    if (text != NULL && file != NULL) {
-        fwrite(text, 1, strlen(text), file);
-        result = 0;
-    }
-    if (file != NULL)
-        fclose(file);
-    if (text != NULL)
-        GlobalUnlock(data);
-    CloseClipboard();
-    return result;
+    return WriteClipboardText(path);
 }
 
 int Close()

@@ -4,27 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "ModuleHosts.h"
+#include "RunningProgram.h"
 #include "TestFolder.h"
 
 namespace {
-
-// Runs program with arguments in folder; answers its exit code.
-DWORD RunProgram(const std::string& folder, const std::string& program, const std::string& arguments)
-{
-    std::string commandLine = "\"" + program + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
-                        &process))
-        return (DWORD)-1;
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD exitCode = (DWORD)-1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode;
-}
 
 // Makes Wine prefer a WinTrust.dll of the program's own to its built-in one, for one program.
 class PreferPlantedLibrary {
@@ -70,7 +53,7 @@ TEST(PlantedLibrary, IsNeverLoadedByTheTrustBinding)
         ASSERT_TRUE(CopyFileA(BuiltFile("planted\\WinTrust.dll").c_str(),
                               scratch.Join("WinTrust.dll").c_str(), FALSE));
 
-        EXPECT_EQ(0u, RunProgram(scratch.Path(), probe, c.mode)) << "no WinTrust.dll was loaded";
+        EXPECT_EQ(0u, RunToEnd(probe, c.mode, scratch.Path().c_str())) << "no WinTrust.dll was loaded";
         const bool loaded = ReadFileBytes(scratch.Join("planted-library-loaded.txt")) != "<missing>";
         EXPECT_EQ(c.plantLoads, loaded);
     }

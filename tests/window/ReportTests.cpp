@@ -1,6 +1,8 @@
 // The report file, View Log and Copy Log.
 #include "TableWindow.h"
 
+#include "RunningProgram.h"
+
 #include "review/ReportFile.h"
 
 namespace {
@@ -8,23 +10,6 @@ namespace {
 const std::string kRule = "----------------------------------\r\n";
 const std::string kHeader =
     "Kestrovane Tool - Malware Debugging Tool[1.0.0.1]\r\n\r\nRunning Programs[Not Verified]:\r\n" + kRule;
-
-// Runs ClipboardProbe with arguments and answers its exit code.
-DWORD RunClipboardProbe(const std::string& arguments)
-{
-    std::string commandLine = "\"" + BuiltFile("ClipboardProbe.exe") + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return (DWORD)-1;
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD exitCode = (DWORD)-1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode;
-}
 
 class ReportTest : public TableWindowTest {
 protected:
@@ -45,7 +30,7 @@ protected:
     {
         const std::string copy = scratch_.Join("clipboard.txt");
         DeleteFileA(copy.c_str());
-        if (RunClipboardProbe("read \"" + copy + "\"") != 0)
+        if (RunToEnd(BuiltFile("ClipboardProbe.exe"), "read \"" + copy + "\"", NULL) != 0)
             return "<unreadable>";
         return ReadFileBytes(copy);
     }
