@@ -45,7 +45,7 @@ void ShowVerifying(HWND window, const char* modulePath)
 
     char status[kTextChars] = {0};
     BoundedFormat(status, kTextChars, "Verifying program: %s", modulePath);
-    SetDlgItemTextA(window, -1, status);
+    SetDlgItemTextA(window, IDC_STATUS, status);
     const HWND list = GetDlgItem(window, IDC_PROGRAM_LIST);
     RepaintList(list);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
