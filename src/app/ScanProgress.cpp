@@ -24,9 +24,14 @@ void RepaintList(HWND list)
 
 }
 
+void PostProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    PostMessageA(GetDlgItem(window, IDC_PROGRESS), message, wParam, lParam);
+}
+
 void StepProgress(HWND window)
 {
-    PostMessageA(GetDlgItem(window, IDC_PROGRESS), PBM_STEPIT, 0, 0);
+    PostProgress(window, PBM_STEPIT, 0, 0);
 }
 
 void BeginScanDisplay(HWND window)

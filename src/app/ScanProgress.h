@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// Posts a message to the window's progress bar, without waiting.
+void PostProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Posts one step (PBM_STEPIT) to the window's progress bar, without waiting.
 void StepProgress(HWND window);
 

@@ -13,11 +13,6 @@ const WPARAM kProgressFull = 10000;
 
 HANDLE gWorkerThread = NULL;
 
-void PostProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    PostMessageA(GetDlgItem(window, IDC_PROGRESS), message, wParam, lParam);
-}
-
 }
 
 DWORD WINAPI ScanWorkerMain(LPVOID parameter)

@@ -14,6 +14,7 @@
 namespace {
 
 const DWORD kFirstProcessIds = 1024;
+const DWORD kMostProcessIds = 1 << 20;
 const DWORD kFirstModules = 2048;
 const DWORD kProcessAllAccess = 0x1F0FFF;
 
@@ -22,12 +23,13 @@ bool TableFull()
     return gSession.table.count >= kMaxPrograms;
 }
 
-// All process ids, asking again with twice the room while the call fails.
+// All process ids, asking again with twice the room while the call fails (up to a bound, so a
+// call that always fails cannot keep the scan asking, nor the size wrap around).
 ResultCode ListProcessIds(DWORD** ids, DWORD* count)
 {
     *ids = NULL;
     *count = 0;
-    for (DWORD room = kFirstProcessIds;; room *= 2) {
+    for (DWORD room = kFirstProcessIds; room <= kMostProcessIds; room *= 2) {
         DWORD* buffer = (DWORD*)malloc(room * sizeof(DWORD));
         if (buffer == NULL)
             return E_FAIL;
@@ -39,6 +41,7 @@ ResultCode ListProcessIds(DWORD** ids, DWORD* count)
         }
         free(buffer);
     }
+    return E_FAIL;
 }
 
 // The paths of a process's modules, read in one pass. GetModuleFileNameExA walks the process's
@@ -82,33 +85,52 @@ DWORD ModulePath(HANDLE process, const ModulePaths& paths, HMODULE module, char*
     return GetModuleFileNameExA(process, module, path, (DWORD)kTextChars);
 }
 
+// The modules of a process, their paths, and the path of its executable as the scan records it:
+// its main module's path, normalised.
+struct ProcessModules {
+    HMODULE* modules;
+    DWORD count;
+    ModulePaths paths;
+    char imagePath[kTextChars];
+};
+
+ResultCode ReadProcessModules(HANDLE process, DWORD processId, ProcessModules* read)
+{
+    memset(read, 0, sizeof(*read));
+    ResultCode result = ListProcessModules(process, kFirstModules, &read->modules, &read->count);
+    if (result >= 0 && read->count == 0)
+        result = E_FAIL;
+    if (result < 0)
+        return result;
+    ReadModulePaths(processId, &read->paths);
+    char mainPath[kTextChars] = {0};
+    if (ModulePath(process, read->paths, read->modules[0], mainPath) == 0)
+        return FailureFromLastError();
+    NormalizeImagePath(mainPath, read->imagePath, kTextChars);
+    return S_OK;
+}
+
+void FreeProcessModules(ProcessModules* read)
+{
+    free(read->paths.entries);
+    free(read->modules);
+}
+
 // The main module first, then every further module, each into the table.
 void ScanProcess(HWND window, HANDLE process, DWORD processId)
 {
-    HMODULE* modules = NULL;
-    DWORD moduleCount = 0;
-    ModulePaths paths = {NULL, 0};
-    char mainPath[kTextChars] = {0};
-    char normalised[kTextChars] = {0};
-    if (ListProcessModules(process, kFirstModules, &modules, &moduleCount) < 0 || moduleCount == 0)
-        goto Cleanup;
-    ReadModulePaths(processId, &paths);
-    if (ModulePath(process, paths, modules[0], mainPath) == 0)
-        goto Cleanup;
-    NormalizeImagePath(mainPath, normalised, kTextChars);
-    AddProgram(window, normalised, normalised, processId);
-
-    for (DWORD k = 1; k < moduleCount && !TableFull() && !ScanStopRequested(); k++) {
-        char modulePath[kTextChars] = {0};
-        if (ModulePath(process, paths, modules[k], modulePath) == 0)
-            continue;
-        ShowVerifying(window, modulePath);
-        AddProgram(window, modulePath, normalised, processId);
+    ProcessModules read;
+    if (ReadProcessModules(process, processId, &read) >= 0) {
+        AddProgram(window, read.imagePath, read.imagePath, processId);
+        for (DWORD k = 1; k < read.count && !TableFull() && !ScanStopRequested(); k++) {
+            char modulePath[kTextChars] = {0};
+            if (ModulePath(process, read.paths, read.modules[k], modulePath) == 0)
+                continue;
+            ShowVerifying(window, modulePath);
+            AddProgram(window, modulePath, read.imagePath, processId);
+        }
     }
-
-Cleanup:
-    free(paths.entries);
-    free(modules);
+    FreeProcessModules(&read);
 }
 
 }
@@ -182,21 +204,11 @@ ResultCode NormalizeImagePath(const char* reportedPath, char* out, size_t cch)
 
 ResultCode ReadProcessImagePath(HANDLE process, DWORD processId, char* out, size_t cch)
 {
-    HMODULE* modules = NULL;
-    DWORD moduleCount = 0;
-    ModulePaths paths = {NULL, 0};
-    char mainPath[kTextChars] = {0};
-    ResultCode result = ListProcessModules(process, kFirstModules, &modules, &moduleCount);
-    if (result >= 0 && moduleCount == 0)
-        result = E_FAIL;
-    if (result >= 0) {
-        ReadModulePaths(processId, &paths);
-        result = ModulePath(process, paths, modules[0], mainPath) != 0
-                     ? NormalizeImagePath(mainPath, out, cch)
-                     : FailureFromLastError();
-    }
-    free(paths.entries);
-    free(modules);
+    ProcessModules read;
+    ResultCode result = ReadProcessModules(process, processId, &read);
+    if (result >= 0)
+        result = cch > kMaxCch ? E_INVALIDARG : BoundedCopy(out, cch, read.imagePath);
+    FreeProcessModules(&read);
     return result;
 }
 

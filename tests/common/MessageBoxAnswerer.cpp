@@ -7,23 +7,11 @@ namespace {
 // The message box's static text carries this id.
 const int kMessageTextId = 0xFFFF;
 
-struct BoxSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM parameter)
+// A message box, once its initialisation has set its title and text (it can be visible before).
+bool IsReadyMessageBox(HWND dialog)
 {
-    BoxSearch* search = (BoxSearch*)parameter;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    // A box can be visible before its initialisation has set its title and text.
-    if (processId != search->processId || !IsWindowVisible(window) || ClassName(window) != "#32770" ||
-        GetDlgItem(window, kMessageTextId) == NULL || WindowText(window).empty() ||
-        WindowText(GetDlgItem(window, kMessageTextId)).empty())
-        return TRUE;
-    search->found = window;
-    return FALSE;
+    const HWND text = GetDlgItem(dialog, kMessageTextId);
+    return text != NULL && !WindowText(dialog).empty() && !WindowText(text).empty();
 }
 
 }
@@ -49,18 +37,15 @@ std::vector<SeenBox> MessageBoxAnswerer::Finish()
 void MessageBoxAnswerer::Watch()
 {
     for (int answer : answers_) {
-        BoxSearch search = {processId_, NULL};
-        while (!stop_ && search.found == NULL) {
-            EnumWindows(FindBox, (LPARAM)&search);
-            if (search.found == NULL)
-                Sleep(20);
-        }
+        HWND box = NULL;
+        while (!stop_ && (box = FindDialog(processId_, IsReadyMessageBox)) == NULL)
+            Sleep(20);
         if (stop_)
             return;
-        seen_.push_back({WindowText(search.found), WindowText(GetDlgItem(search.found, kMessageTextId))});
-        PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
-                     (LPARAM)GetDlgItem(search.found, answer));
-        while (!stop_ && IsWindow(search.found))
+        seen_.push_back({WindowText(box), WindowText(GetDlgItem(box, kMessageTextId))});
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                     (LPARAM)GetDlgItem(box, answer));
+        while (!stop_ && IsWindow(box))
             Sleep(20);
     }
 }

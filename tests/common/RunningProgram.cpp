@@ -5,22 +5,31 @@
 
 namespace {
 
-struct WindowSearch {
+struct DialogSearch {
     DWORD processId;
+    bool (*accept)(HWND dialog);
     HWND found;
 };
 
-BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM parameter)
+BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
 {
-    WindowSearch* search = (WindowSearch*)parameter;
+    DialogSearch* search = (DialogSearch*)parameter;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != search->processId || !IsWindowVisible(window) || ClassName(window) != "#32770")
+    if (processId != search->processId || !IsWindowVisible(window) || ClassName(window) != "#32770" ||
+        (search->accept != NULL && !search->accept(window)))
         return TRUE;
     search->found = window;
     return FALSE;
 }
 
+}
+
+HWND FindDialog(DWORD processId, bool (*accept)(HWND dialog))
+{
+    DialogSearch search = {processId, accept, NULL};
+    EnumWindows(MatchDialog, (LPARAM)&search);
+    return search.found;
 }
 
 std::string ProgramPath()
@@ -88,9 +97,7 @@ HWND RunningProgram::WaitForWindow(DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (Started() && window_ == NULL && GetTickCount64() < deadline) {
-        WindowSearch search = {process_.dwProcessId, NULL};
-        EnumWindows(FindDialogOfProcess, (LPARAM)&search);
-        window_ = search.found;
+        window_ = FindDialog(process_.dwProcessId, NULL);
         if (window_ == NULL)
             Sleep(50);
     }

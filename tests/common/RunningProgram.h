@@ -8,6 +8,9 @@
 // Kestrovane.exe beside the test program.
 std::string ProgramPath();
 
+// The first visible dialog of a process that accept (when given) takes; NULL when there is none.
+HWND FindDialog(DWORD processId, bool (*accept)(HWND dialog));
+
 // Text of a window of any process (WM_GETTEXT), and its class name.
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
