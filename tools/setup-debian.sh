@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian: the MinGW-w64 cross compilers, CMake,
-# Wine (64-bit and, through i386 multiarch, 32-bit), Xvfb, GoogleTest's sources, Python and
-# ImageMagick. Installs nothing when everything is there.
+# Wine (64-bit and, through i386 multiarch, 32-bit), Xvfb, GoogleTest's sources, Python,
+# ImageMagick and iproute2 (the private network of the Wine session). Installs nothing when
+# everything is there.
 set -eu
 
 packages=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
-          xvfb xauth googletest python3 imagemagick)
+          xvfb xauth googletest python3 imagemagick iproute2)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs one Windows program under Wine, in the private prefix and on the private X display of
-# a build tree, so that tests never touch the user's own Wine set-up or screen.
+# Runs one Windows program under Wine, in the private prefix, on the private X display and in
+# the private network of a build tree's Wine session (tools/wine-session.sh), so that tests
+# never touch the user's own Wine set-up or screen, nor any other machine.
 #
 #   wine-run.sh STATE-DIR PROGRAM.exe [ARGUMENTS...]
 #
-# STATE-DIR holds the prefix and the display number written by wine-session.sh. A 32-bit
+# STATE-DIR holds the prefix, and the display number and network namespace written by
+# wine-session.sh; without a session the program is not run (exit code 2). A 32-bit
 # program on a machine whose kernel cannot run 32-bit code exits with 77, which CTest
 # reports as skipped.
 set -u
@@ -33,4 +35,8 @@ case "$machine" in
         loader=/usr/lib/wine/wine64 ;;
 esac
 export WINELOADER=$loader
-exec "$loader" "$program" "$@"
+if [ ! -f "$state/netns" ]; then
+    echo "no Wine session in $state: run tools/wine-session.sh start $state first" >&2
+    exit 2
+fi
+exec ip netns exec "$(cat "$state/netns")" "$loader" "$program" "$@"

@@ -6,6 +6,7 @@
 #include "app/ScanProgress.h"
 #include "inventory/ProcessScan.h"
 #include "res/resource.h"
+#include "update/UpdateCheck.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ DWORD WINAPI ScanWorkerMain(LPVOID parameter)
     const HWND window = (HWND)parameter;
 
     SetDlgItemTextA(window, IDC_STATUS, "Checking for KestrovaneTool update...");
+    CheckForUpdate(window);
     if (ScanStopRequested())
         return 0;
 

@@ -4,19 +4,6 @@
 
 namespace {
 
-void RemoveTree(const std::string& path)
-{
-    for (const std::string& name : ListFolder(path)) {
-        const std::string child = path + "\\" + name;
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (IsFolder(child))
-            RemoveTree(child);
-        else
-            DeleteFileA(child.c_str());
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 std::string ProcessTempFolder()
 {
     static std::string folder;
@@ -103,6 +90,28 @@ std::string ReadFileBytes(const std::string& path)
         bytes.append(buffer, read);
     fclose(file);
     return bytes;
+}
+
+void RemoveTree(const std::string& path)
+{
+    for (const std::string& name : ListFolder(path)) {
+        const std::string child = path + "\\" + name;
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (IsFolder(child))
+            RemoveTree(child);
+        else
+            DeleteFileA(child.c_str());
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == NULL)
+        return false;
+    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
 }
 
 bool IsFolder(const std::string& path)

@@ -54,7 +54,13 @@ std::vector<std::string> ListFolder(const std::string& folder);
 // The bytes of a file as stored; "<missing>" when it cannot be opened.
 std::string ReadFileBytes(const std::string& path);
 
+// Makes or replaces a file with exactly these bytes; false when it cannot be written.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
 bool IsFolder(const std::string& path);
+
+// Removes a folder with everything in it.
+void RemoveTree(const std::string& path);
 
 // True for a name of the form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}, upper-case hexadecimal.
 bool IsGuidName(const std::string& name);
