@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Sets up a Debian machine, builds the program and runs it under Wine.
-# With a display ($DISPLAY set) the window opens there. Without one, the program runs on a
-# private Xvfb display until its scan has completed; a screenshot of the window is written to
-# build/run/screenshot.png and the report (as Copy Log gives it) to build/run/report.txt, and
-# the program is closed.
+# Sets up a Debian machine, builds the program and runs it under Wine, in the private network
+# of a Wine session (tools/wine-session.sh). With a display ($DISPLAY set, a local X server)
+# the window opens there. Without one, the program runs on a private Xvfb display until its
+# scan has completed; a screenshot of the window is written to build/run/screenshot.png and the
+# report (as Copy Log gives it) to build/run/report.txt, and the program is closed.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -24,13 +24,15 @@ out=$root/build/run
 mkdir -p "$out"
 cd "$out"
 
-if [ -n "${DISPLAY:-}" ]; then
-    rm -f "$state/display"
-    exec "$root/tools/wine-run.sh" "$state" "$bin/Kestrovane.exe"
-fi
-
+# The session's private network has no way out: the update host's name does not resolve, so
+# the update check ends at once and the scan starts.
 "$root/tools/wine-session.sh" start "$state" >/dev/null
 trap '"$root/tools/wine-session.sh" stop "$state"' EXIT
+if [ -n "${DISPLAY:-}" ]; then
+    rm -f "$state/display"
+    "$root/tools/wine-run.sh" "$state" "$bin/Kestrovane.exe"
+    exit $?
+fi
 "$root/tools/wine-run.sh" "$state" "$bin/Kestrovane.exe" &
 program=$!
 

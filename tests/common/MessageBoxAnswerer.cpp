@@ -8,10 +8,12 @@ namespace {
 const int kMessageTextId = 0xFFFF;
 
 // A message box, once its initialisation has set its title and text (it can be visible before).
+// The program's own dialog has a static text of that id too, but none of the box's buttons.
 bool IsReadyMessageBox(HWND dialog)
 {
     const HWND text = GetDlgItem(dialog, kMessageTextId);
-    return text != NULL && !WindowText(dialog).empty() && !WindowText(text).empty();
+    const bool hasButton = GetDlgItem(dialog, IDOK) != NULL || GetDlgItem(dialog, IDYES) != NULL;
+    return text != NULL && hasButton && !WindowText(dialog).empty() && !WindowText(text).empty();
 }
 
 }

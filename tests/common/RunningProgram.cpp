@@ -69,11 +69,12 @@ DWORD RunToEnd(const std::string& program, const std::string& arguments, const c
     return exitCode;
 }
 
-RunningProgram::RunningProgram(const std::string& workFolder) : process_(), window_(NULL)
+RunningProgram::RunningProgram(const std::string& workFolder, const std::string& program)
+    : process_(), window_(NULL)
 {
     ScopedEnvironment tmp("TMP", workFolder);
     ScopedEnvironment temp("TEMP", workFolder);
-    std::string commandLine = "\"" + ProgramPath() + "\"";
+    std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, workFolder.c_str(),

@@ -21,8 +21,9 @@ DWORD RunToEnd(const std::string& program, const std::string& arguments, const c
 
 class RunningProgram {
 public:
-    // Starts the program with workFolder as its current directory and temporary folder.
-    explicit RunningProgram(const std::string& workFolder);
+    // Starts the program (Kestrovane.exe beside the tests unless named) with workFolder as its
+    // current directory and temporary folder.
+    explicit RunningProgram(const std::string& workFolder, const std::string& program = ProgramPath());
     // Ends the program if it still runs.
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;

@@ -98,23 +98,27 @@ TEST(DownloadFile, AHostThatCannotBeReachedPrintsTheFailure)
     }
 }
 
-TEST(DownloadFile, ByTheUpdateHostsName)
+// The host by the update host's name, and a local file that cannot be made.
+TEST(DownloadFile, NamesTheHostAndTheFileAsGiven)
 {
     ServedFiles host;
     ScratchFolder scratch;
-    ASSERT_TRUE(host.Put("tool/version.txt", "[General]\r\nMajorversion=1\r\n"));
-    const std::string local = scratch.Join("version.txt");
-    EXPECT_EQ(Hex(S_OK), Hex(DownloadFile(kUpdateHost, "tool/version.txt", local.c_str())));
-    EXPECT_EQ("[General]\r\nMajorversion=1\r\n", ReadFileBytes(local));
-}
-
-TEST(DownloadFile, AFileThatCannotBeMadeFails)
-{
-    ServedFiles host;
-    ScratchFolder scratch;
-    ASSERT_TRUE(host.Put("tool/version.txt", "[General]\r\n"));
-    const std::string local = scratch.Join("missing-folder\\version.txt");
-    EXPECT_EQ(Hex(E_FAIL), Hex(DownloadFile("127.0.0.1", "tool/version.txt", local.c_str())));
+    const std::string text = "[General]\r\nMajorversion=1\r\n";
+    ASSERT_TRUE(host.Put("tool/version.txt", text));
+    const struct {
+        const char* host;
+        std::string local;
+        ResultCode expected;
+        std::string stored;
+    } cases[] = {
+        {kUpdateHost, scratch.Join("version.txt"), S_OK, text},
+        {"127.0.0.1", scratch.Join("missing-folder\\version.txt"), E_FAIL, "<missing>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.local);
+        EXPECT_EQ(Hex(c.expected), Hex(DownloadFile(c.host, "tool/version.txt", c.local.c_str())));
+        EXPECT_EQ(c.stored, ReadFileBytes(c.local));
+    }
 }
 
 // A host that takes the request and never answers: the download gives up after the time-outs

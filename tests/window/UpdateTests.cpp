@@ -1,0 +1,254 @@
+// The update check of the real program, end to end: a copy of the shipped 1.0.0.1 executable
+// asks the stand-in update host, which serves a version file and a 1.0.0.2 build.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <string>
+#include <vector>
+
+#include "MessageBoxAnswerer.h"
+#include "ModuleHosts.h"
+#include "RunningProgram.h"
+#include "TestFolder.h"
+#include "UpdateHost.h"
+#include "update/UpdateCheck.h"
+
+namespace {
+
+const char kQuestion[] = "Updated version of Kestrovane tool available\r\nDo you want to get it now?";
+const char kQuestionTitle[] = "Kestrovane Tool Update";
+const char kNewerVersion[] = "[General]\r\nMajorversion=65536\r\nMinorversion=2\r\n";
+const DWORD kScanTimeoutMs = 180000;
+
+// Closes a program's window and answers its exit code, or STILL_ACTIVE.
+DWORD CloseProgram(HWND window)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                                       FALSE, processId);
+    if (process == NULL)
+        return STILL_ACTIVE;
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    DWORD exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(process, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &exitCode);
+    else
+        TerminateProcess(process, 99);
+    CloseHandle(process);
+    return exitCode;
+}
+
+bool RunsFrom(DWORD processId, const std::string& path)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == NULL)
+        return false;
+    char image[MAX_PATH] = {0};
+    DWORD size = MAX_PATH;
+    const bool same = QueryFullProcessImageNameA(process, 0, image, &size) && lstrcmpiA(image, path.c_str()) == 0;
+    CloseHandle(process);
+    return same;
+}
+
+// Ends every process started from path: a copy that a failed test left running.
+void EndProgramsRunningFrom(const std::string& path)
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (!RunsFrom(entry.th32ProcessID, path))
+            continue;
+        const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (process != NULL) {
+            TerminateProcess(process, 99);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+}
+
+struct NewProcessSearch {
+    DWORD oldProcessId;
+    std::string path;
+    HWND window;
+};
+
+BOOL CALLBACK MatchNewProgram(HWND window, LPARAM parameter)
+{
+    NewProcessSearch* search = (NewProcessSearch*)parameter;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == search->oldProcessId || !IsWindowVisible(window) || ClassName(window) != "#32770" ||
+        !RunsFrom(processId, search->path))
+        return TRUE;
+    search->window = window;
+    return FALSE;
+}
+
+// The window of another process started from path; NULL after timeoutMs.
+HWND WaitForNewProgram(DWORD oldProcessId, const std::string& path, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    NewProcessSearch search = {oldProcessId, path, NULL};
+    while (search.window == NULL && GetTickCount64() < deadline) {
+        EnumWindows(MatchNewProgram, (LPARAM)&search);
+        if (search.window == NULL)
+            Sleep(100);
+    }
+    return search.window;
+}
+
+// The requests the stand-in host has answered so far, one line each.
+std::string HostLog()
+{
+    return ReadFileBytes(BuiltFile("..\\wine\\update-host.log"));
+}
+
+// The files the program downloaded into its update folders (GUID folders in its work folder).
+std::vector<std::string> Downloaded(const std::string& workFolder)
+{
+    std::vector<std::string> files;
+    for (const std::string& folder : ListFolder(workFolder)) {
+        if (!IsGuidName(folder))
+            continue;
+        for (const std::string& name : ListFolder(workFolder + "\\" + folder))
+            files.push_back(name);
+    }
+    return files;
+}
+
+class UpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        appFolder_ = scratch_.Join("app");
+        ownPath_ = appFolder_ + "\\Kestrovane.exe";
+        ASSERT_TRUE(CreateDirectoryA(appFolder_.c_str(), NULL));
+        ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), ownPath_.c_str(), FALSE));
+        shipped_ = ReadFileBytes(ProgramPath());
+    }
+
+    void TearDown() override
+    {
+        EndProgramsRunningFrom(ownPath_);
+    }
+
+    // The program's file is the shipped one and nothing was moved aside.
+    void ExpectUntouched()
+    {
+        EXPECT_TRUE(ReadFileBytes(ownPath_) == shipped_);
+        EXPECT_EQ(std::vector<std::string>{"Kestrovane.exe"}, ListFolder(appFolder_));
+    }
+
+    ScratchFolder scratch_;
+    ServedFiles host_;
+    std::string appFolder_;
+    std::string ownPath_;
+    std::string shipped_;
+};
+
+TEST_F(UpdateTest, AcceptedUpdateReplacesAndRestartsTheProgram)
+{
+    ASSERT_TRUE(host_.Put("tool/version.txt", kNewerVersion));
+    ASSERT_TRUE(host_.PutCopy("tool/Kestrovane.exe", BuiltFile("next\\Kestrovane.exe")));
+    RunningProgram program(scratch_.Path(), ownPath_);
+    ASSERT_TRUE(program.Started());
+    MessageBoxAnswerer answerer(program.ProcessId(), {IDYES});
+
+    EXPECT_NE(STILL_ACTIVE, program.WaitForExit(60000)) << "the old process still runs";
+    const std::vector<SeenBox> seen = answerer.Finish();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(kQuestionTitle, seen[0].title);
+    EXPECT_EQ(kQuestion, seen[0].text);
+
+    EXPECT_TRUE(ReadFileBytes(appFolder_ + "\\Kestrovane.sc_") == shipped_) << "the old file moved aside";
+    DWORD versionMS = 0;
+    DWORD versionLS = 0;
+    EXPECT_EQ(Hex(S_OK), Hex(ReadFileVersion(ownPath_.c_str(), &versionMS, &versionLS)));
+    EXPECT_EQ(0x00010000u, versionMS);
+    EXPECT_EQ(2u, versionLS);
+
+    const HWND newWindow = WaitForNewProgram(program.ProcessId(), ownPath_, 60000);
+    ASSERT_NE(nullptr, newWindow) << "the new copy did not start";
+    EXPECT_EQ(0u, CloseProgram(newWindow));
+}
+
+TEST_F(UpdateTest, DeclinedUpdateDownloadsNothing)
+{
+    ASSERT_TRUE(host_.Put("tool/version.txt", kNewerVersion));
+    ASSERT_TRUE(host_.PutCopy("tool/Kestrovane.exe", BuiltFile("next\\Kestrovane.exe")));
+    const size_t logBefore = HostLog().size();
+    RunningProgram program(scratch_.Path(), ownPath_);
+    ASSERT_NE(nullptr, program.WaitForWindow(30000));
+    MessageBoxAnswerer answerer(program.ProcessId(), {IDNO});
+
+    EXPECT_TRUE(program.WaitForScanEnd(kScanTimeoutMs));
+    const std::vector<SeenBox> seen = answerer.Finish();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(kQuestion, seen[0].text);
+    EXPECT_EQ(std::vector<std::string>{"version.txt"}, Downloaded(scratch_.Path()));
+    const std::string requests = HostLog().substr(logBefore);
+    EXPECT_NE(std::string::npos, requests.find("GET /tool/version.txt")) << requests;
+    EXPECT_EQ(std::string::npos, requests.find("GET /tool/Kestrovane.exe")) << requests;
+    ExpectUntouched();
+    EXPECT_EQ(0u, CloseProgram(program.Window()));
+}
+
+// After a Yes, a download that is not the announced program leaves the running file alone and
+// the scan runs.
+TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
+{
+    const struct {
+        const char* name;
+        std::string file;  // served as tool/Kestrovane.exe; empty: not there (404)
+        const char* how;
+    } cases[] = {
+        {"a 404 page", "", ""},
+        {"a body cut short", BuiltFile("next\\Kestrovane.exe"), "cut"},
+        {"a program of the wrong version", ProgramPath(), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServedFiles host;
+        ASSERT_TRUE(host.Put("tool/version.txt", kNewerVersion));
+        if (!c.file.empty()) {
+            ASSERT_TRUE(host.PutCopy("tool/Kestrovane.exe", c.file, c.how));
+        }
+        RunningProgram program(scratch_.Path(), ownPath_);
+        ASSERT_NE(nullptr, program.WaitForWindow(30000));
+        MessageBoxAnswerer answerer(program.ProcessId(), {IDYES});
+
+        EXPECT_TRUE(program.WaitForScanEnd(kScanTimeoutMs));
+        EXPECT_EQ(1u, answerer.Finish().size());
+        ExpectUntouched();
+        EXPECT_EQ(0u, CloseProgram(program.Window()));
+    }
+}
+
+// A host that takes the request and never answers holds the scan back for the time-out only.
+TEST_F(UpdateTest, AHostThatNeverAnswersDoesNotHoldTheScanBack)
+{
+    ASSERT_TRUE(host_.Put("tool/version.txt", kNewerVersion, "silent"));
+    const ULONGLONG start = GetTickCount64();
+    RunningProgram program(scratch_.Path(), ownPath_);
+    ASSERT_NE(nullptr, program.WaitForWindow(30000));
+
+    std::string status = program.StatusText();
+    while (status == "Checking for KestrovaneTool update..." && GetTickCount64() - start < 30000) {
+        Sleep(50);
+        status = program.StatusText();
+    }
+    EXPECT_NE("Checking for KestrovaneTool update...", status) << "the scan had not started 30 s after the launch";
+    EXPECT_TRUE(program.WaitForScanEnd(kScanTimeoutMs));
+    ExpectUntouched();
+    EXPECT_EQ(0u, CloseProgram(program.Window()));
+}
+
+}
