@@ -209,10 +209,11 @@ TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
         const char* name;
         std::string file;  // served as tool/Kestrovane.exe; empty: not there (404)
         const char* how;
+        bool logged;       // the diagnostic log says why the download was refused
     } cases[] = {
-        {"a 404 page", "", ""},
-        {"a body cut short", BuiltFile("next\\Kestrovane.exe"), "cut"},
-        {"a program of the wrong version", ProgramPath(), ""},
+        {"a 404 page", "", "", false},
+        {"a body cut short", BuiltFile("next\\Kestrovane.exe"), "cut", false},
+        {"a program of the wrong version", ProgramPath(), "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,6 +229,8 @@ TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
         EXPECT_TRUE(program.WaitForScanEnd(kScanTimeoutMs));
         EXPECT_EQ(1u, answerer.Finish().size());
         ExpectUntouched();
+        const std::string log = ReadFileBytes(scratch_.Join("Trenovaskil.log"));
+        EXPECT_EQ(c.logged, log.find("Update not installed: ") != std::string::npos) << log;
         EXPECT_EQ(0u, CloseProgram(program.Window()));
     }
 }
