@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """A stand-in for the program's update host, for tests on loopback.
 
-    update-host.py ROOT [--port PORT]
+    update-host.py ROOT
 
-Serves the files under ROOT over HTTP/1.1 on 127.0.0.1 (port 80 by default). A missing file
+Serves the files under ROOT over HTTP/1.1 on 127.0.0.1 port 80. A missing file
 gets a 404 page. A file may have a companion file named like it plus ".how" whose first word
 changes how it is sent:
 
@@ -68,8 +68,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def send_head(self, status, length):
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
-        if length is not None:
-            self.send_header("Content-Length", length)
+        self.send_header("Content-Length", length)
         self.end_headers()
 
     def send_page(self, status, body):
@@ -101,9 +100,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 def main():
     root = os.path.realpath(sys.argv[1])
-    port = int(sys.argv[3]) if len(sys.argv) > 3 and sys.argv[2] == "--port" else 80
     os.makedirs(root, exist_ok=True)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 80), Handler)
     server.daemon_threads = True
     server.root = root
     print("ready", flush=True)

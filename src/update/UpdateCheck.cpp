@@ -170,10 +170,11 @@ ResultCode ReplaceRunningFile(const char* path, char* movedTo, size_t movedToCha
     if (DeleteFileA(path))
         return S_OK;
 
-    char* newName = (char*)calloc(strlen(path) + kReplacedExtensionRoom, 1);
+    const size_t newNameChars = strlen(path) + kReplacedExtensionRoom;
+    char* newName = (char*)calloc(newNameChars, 1);
     if (newName == NULL)
         return E_OUTOFMEMORY;
-    ResultCode result = BoundedCopy(newName, strlen(path) + kReplacedExtensionRoom, path);
+    ResultCode result = BoundedCopy(newName, newNameChars, path);
     char* extension = PathFindExtensionA(newName);
     if (result >= 0)
         result = BoundedCopy(extension, kReplacedExtensionRoom, kReplacedExtension);
