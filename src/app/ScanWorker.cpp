@@ -44,7 +44,7 @@ ResultCode StartScanWorker(HWND window)
     DWORD threadId = 0;
     gWorkerThread = CreateThread(NULL, 0, ScanWorkerMain, window, 0, &threadId);
     if (gWorkerThread == NULL)
-        return ResultFromLastError();
+        return FailureFromLastError();
     return S_OK;
 }
 

@@ -23,14 +23,14 @@ ResultCode CreateWorkFolder(char* buffer, size_t capacity)
     char tempPath[kTextChars] = {0};
     const DWORD length = GetTempPathA((DWORD)kTextChars, tempPath);
     if (length == 0)
-        return ResultFromLastError();
+        return FailureFromLastError();
     // A longer path does not fit: the system answers the size it needs and leaves the buffer
     // undefined. Never work on a cut path.
     if (length >= kTextChars)
         return STRSAFE_E_INSUFFICIENT_BUFFER;
 
     if (!IsDirectory(tempPath) && !CreateDirectoryA(tempPath, NULL))
-        return ResultFromLastError();
+        return FailureFromLastError();
 
     GUID guid;
     ResultCode result = CoCreateGuid(&guid);
@@ -43,7 +43,7 @@ ResultCode CreateWorkFolder(char* buffer, size_t capacity)
 
     char guidText[kTextChars] = {0};
     if (WideCharToMultiByte(CP_ACP, 0, guidWide, -1, guidText, (int)kTextChars, NULL, NULL) == 0)
-        return ResultFromLastError();
+        return FailureFromLastError();
 
     const char* format = (tempPath[length - 1] == '\\') ? "%s%s" : "%s\\%s";
     result = BoundedFormat(buffer, capacity, format, tempPath, guidText);
@@ -53,6 +53,6 @@ ResultCode CreateWorkFolder(char* buffer, size_t capacity)
     if (IsDirectory(buffer))
         return S_OK;
     if (!CreateDirectoryA(buffer, NULL))
-        return ResultFromLastError();
+        return FailureFromLastError();
     return S_OK;
 }
