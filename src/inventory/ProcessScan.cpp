@@ -3,10 +3,10 @@
 #include <psapi.h>
 #include <stdlib.h>
 #include <string.h>
-#include <tlhelp32.h>
 
 #include "app/ScanProgress.h"
 #include "app/SessionState.h"
+#include "inventory/DevicePath.h"
 #include "inventory/ProgramTable.h"
 #include "support/DiagnosticLog.h"
 #include "support/FileProbe.h"
@@ -44,93 +44,97 @@ ResultCode ListProcessIds(DWORD** ids, DWORD* count)
     return E_FAIL;
 }
 
-// The paths of a process's modules, read in one pass. GetModuleFileNameExA walks the process's
-// whole module list again for every module it is asked about (under Wine with a round trip to
-// the server for each entry), which cost more than verifying the modules; one snapshot of the
-// list costs a single walk.
-struct ModulePaths {
-    MODULEENTRY32* entries;
-    DWORD count;
-};
-
-void ReadModulePaths(DWORD processId, ModulePaths* paths)
+// The path of one module: the file that is mapped at its address, as a drive path. A 32-bit
+// process records its system libraries under the system folder even where the file it loaded
+// lies in the WOW64 folder; the mapped file is the one to judge. The recorded path serves only
+// when the mapped name cannot be had. 0 when neither is known.
+DWORD ModulePath(HANDLE process, const DriveDeviceMap& drives, HMODULE module, char* path)
 {
-    paths->entries = NULL;
-    paths->count = 0;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return;
-    DWORD room = 0;
-    MODULEENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry)) {
-        if (paths->count == room) {
-            room = room == 0 ? 256 : room * 2;
-            MODULEENTRY32* grown = (MODULEENTRY32*)realloc(paths->entries, room * sizeof(MODULEENTRY32));
-            if (grown == NULL)
-                break;
-            paths->entries = grown;
-        }
-        paths->entries[paths->count++] = entry;
-    }
-    CloseHandle(snapshot);
-}
-
-// The path of one module: from the snapshot, or else from the process itself. 0 when unknown.
-DWORD ModulePath(HANDLE process, const ModulePaths& paths, HMODULE module, char* path)
-{
-    for (DWORD i = 0; i < paths.count; i++)
-        if (paths.entries[i].hModule == module)
-            return BoundedCopy(path, kTextChars, paths.entries[i].szExePath) >= 0 ? (DWORD)strlen(path) : 0;
+    char mapped[kTextChars] = {0};
+    if (GetMappedFileNameA(process, module, mapped, (DWORD)kTextChars) != 0 &&
+        DrivePathFromDevicePath(mapped, &drives, path, kTextChars) >= 0)
+        return (DWORD)strlen(path);
     return GetModuleFileNameExA(process, module, path, (DWORD)kTextChars);
 }
 
-// The modules of a process, their paths, and the path of its executable as the scan records it:
-// its main module's path, normalised.
+// The modules of a process and the path of its executable as the scan records it: its main
+// module's path, normalised.
 struct ProcessModules {
     HMODULE* modules;
     DWORD count;
-    ModulePaths paths;
     char imagePath[kTextChars];
 };
 
-ResultCode ReadProcessModules(HANDLE process, DWORD processId, ProcessModules* read)
+// A 32-bit program on 64-bit Windows cannot list the modules of a 64-bit process.
+bool IsOutOfReach(HANDLE process)
+{
+    BOOL selfWow64 = FALSE;
+    BOOL targetWow64 = FALSE;
+    return sizeof(void*) == 4 && IsWow64Process(GetCurrentProcess(), &selfWow64) && selfWow64 &&
+           IsWow64Process(process, &targetWow64) && !targetWow64;
+}
+
+// Answers the failure and, in reason, why the process could not be read.
+ResultCode ReadProcessModules(HANDLE process, const DriveDeviceMap& drives, ProcessModules* read,
+                              const char** reason)
 {
     memset(read, 0, sizeof(*read));
+    *reason = "";
+    if (IsOutOfReach(process)) {
+        *reason = "a 64-bit process, out of reach of a 32-bit program";
+        return HRESULT_FROM_WIN32(ERROR_PARTIAL_COPY);
+    }
     ResultCode result = ListProcessModules(process, kFirstModules, &read->modules, &read->count);
     if (result >= 0 && read->count == 0)
         result = E_FAIL;
-    if (result < 0)
+    if (result < 0) {
+        *reason = "its modules cannot be listed";
         return result;
-    ReadModulePaths(processId, &read->paths);
+    }
     char mainPath[kTextChars] = {0};
-    if (ModulePath(process, read->paths, read->modules[0], mainPath) == 0)
+    if (ModulePath(process, drives, read->modules[0], mainPath) == 0) {
+        *reason = "the path of its executable cannot be read";
         return FailureFromLastError();
+    }
     NormalizeImagePath(mainPath, read->imagePath, kTextChars);
     return S_OK;
 }
 
-void FreeProcessModules(ProcessModules* read)
+// One line in the diagnostic log for a process that the scan leaves out, with its executable's
+// path where the system still tells it.
+void LogSkippedProcess(DWORD processId, const char* reason, ResultCode result)
 {
-    free(read->paths.entries);
-    free(read->modules);
+    char name[kTextChars] = "name unknown";
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process != NULL) {
+        DWORD size = (DWORD)kTextChars;
+        if (!QueryFullProcessImageNameA(process, 0, name, &size))
+            BoundedCopy(name, kTextChars, "name unknown");
+        CloseHandle(process);
+    }
+    WriteDiagnostic("Process %u (%s) not scanned: %s, hr = %x\n", (unsigned)processId, name, reason,
+                    (unsigned)result);
 }
 
 // The main module first, then every further module, each into the table.
-void ScanProcess(HWND window, HANDLE process, DWORD processId)
+void ScanProcess(HWND window, HANDLE process, DWORD processId, const DriveDeviceMap& drives)
 {
     ProcessModules read;
-    if (ReadProcessModules(process, processId, &read) >= 0) {
+    const char* reason = "";
+    const ResultCode result = ReadProcessModules(process, drives, &read, &reason);
+    if (result >= 0) {
         AddProgram(window, read.imagePath, read.imagePath, processId);
         for (DWORD k = 1; k < read.count && !TableFull() && !ScanStopRequested(); k++) {
             char modulePath[kTextChars] = {0};
-            if (ModulePath(process, read.paths, read.modules[k], modulePath) == 0)
+            if (ModulePath(process, drives, read.modules[k], modulePath) == 0)
                 continue;
             ShowVerifying(window, modulePath);
             AddProgram(window, modulePath, read.imagePath, processId);
         }
+    } else {
+        LogSkippedProcess(processId, reason, result);
     }
-    FreeProcessModules(&read);
+    free(read.modules);
 }
 
 }
@@ -146,17 +150,21 @@ ResultCode ScanPrograms(HWND window)
     if (result < 0)
         return result;
 
+    DriveDeviceMap drives;
+    ReadDriveDeviceMap(&drives);
+    // The program itself: this process and, in the 64-bit copy, the 32-bit program waiting for it.
     const DWORD self = GetCurrentProcessId();
     for (DWORD i = 0; i < idCount && !TableFull() && !ScanStopRequested(); i++) {
         result = S_OK;
-        if (ids[i] == 0 || ids[i] == self)
+        if (ids[i] == 0 || ids[i] == self || ids[i] == gSession.launcherId)
             continue;
         const HANDLE process = OpenProcess(kProcessAllAccess, FALSE, ids[i]);
         if (process == NULL) {
-            result = ResultFromLastError();
+            result = FailureFromLastError();
+            LogSkippedProcess(ids[i], "it cannot be opened", result);
             continue;
         }
-        ScanProcess(window, process, ids[i]);
+        ScanProcess(window, process, ids[i], drives);
         CloseHandle(process);
     }
     free(ids);
@@ -202,13 +210,16 @@ ResultCode NormalizeImagePath(const char* reportedPath, char* out, size_t cch)
     return BoundedFormat(out, cch, "%s%s", systemDirectory, tail);
 }
 
-ResultCode ReadProcessImagePath(HANDLE process, DWORD processId, char* out, size_t cch)
+ResultCode ReadProcessImagePath(HANDLE process, char* out, size_t cch)
 {
+    DriveDeviceMap drives;
+    ReadDriveDeviceMap(&drives);
     ProcessModules read;
-    ResultCode result = ReadProcessModules(process, processId, &read);
+    const char* reason = "";
+    ResultCode result = ReadProcessModules(process, drives, &read, &reason);
     if (result >= 0)
         result = cch > kMaxCch ? E_INVALIDARG : BoundedCopy(out, cch, read.imagePath);
-    FreeProcessModules(&read);
+    free(read.modules);
     return result;
 }
 
@@ -222,7 +233,7 @@ ResultCode ListProcessModules(HANDLE process, DWORD firstRoom, HMODULE** modules
         if (buffer == NULL)
             return E_OUTOFMEMORY;
         DWORD needed = 0;
-        if (!EnumProcessModules(process, buffer, room * sizeof(HMODULE), &needed)) {
+        if (!EnumProcessModulesEx(process, buffer, room * sizeof(HMODULE), &needed, LIST_MODULES_ALL)) {
             const ResultCode result = FailureFromLastError();
             free(buffer);
             return result;

@@ -23,7 +23,7 @@ bool RunsOtherExecutable(DWORD processId, const char* imagePath)
     if (process == NULL)
         return false;
     char current[kTextChars] = {0};
-    const ResultCode result = ReadProcessImagePath(process, processId, current, kTextChars);
+    const ResultCode result = ReadProcessImagePath(process, current, kTextChars);
     CloseHandle(process);
     return result >= 0 && _stricmp(current, imagePath) != 0;
 }

@@ -21,7 +21,7 @@ std::string ImageOf(DWORD processId)
     char path[kTextChars] = {0};
     const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
     if (process != NULL) {
-        ReadProcessImagePath(process, processId, path, kTextChars);
+        ReadProcessImagePath(process, path, kTextChars);
         CloseHandle(process);
     }
     return path;
