@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/Handover.h"
 #include "app/MainWindow.h"
 #include "app/ScanProgress.h"
 #include "app/ScanWorker.h"
@@ -17,6 +18,10 @@ const DWORD kWorkerExitWaitMs = 5000;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    int handedOverExit = 0;
+    if (RunHandover(&handedOverExit) == S_OK)
+        return handedOverExit;
+
     InitCommonControls();
     InitSession();
 

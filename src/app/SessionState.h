@@ -9,6 +9,11 @@ struct SessionState {
     ProgramTable table;
     char reportPath[kTextChars];
     char updateFolder[kTextChars];
+    // When this process is the 64-bit copy that the 32-bit program handed its run to: the
+    // 32-bit program's process id and the path of its file, the one the user started and the
+    // one an update replaces. Id 0 and an empty path otherwise.
+    DWORD launcherId;
+    char launcherPath[kTextChars];
 };
 
 extern SessionState gSession;

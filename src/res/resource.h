@@ -15,3 +15,6 @@
 // Both static texts carry -1; the status line is the first of them, so it is the one that
 // SetDlgItemTextA(window, IDC_STATUS, ...) reaches.
 #define IDC_STATUS -1
+
+// The 64-bit build of the program, carried by the 32-bit one for 64-bit Windows.
+#define IDR_PROGRAM64 200

@@ -37,8 +37,13 @@ ResultCode UpdateObjectPaths(const char* name, char* object, char* localPath)
     return result;
 }
 
-ResultCode ReadOwnPath(char* path)
+// The program file that the user started and that an update replaces: this process's own, or,
+// in the 64-bit copy that the 32-bit program handed its run to, the 32-bit program's.
+ResultCode ReadProgramPath(char* path)
 {
+    if (gSession.launcherId != 0)
+        return gSession.launcherPath[0] != '\0' ? BoundedCopy(path, kTextChars, gSession.launcherPath)
+                                                 : E_FAIL;
     const DWORD length = GetModuleFileNameA(NULL, path, kTextChars);
     if (length == 0)
         return FailureFromLastError();
@@ -48,14 +53,6 @@ ResultCode ReadOwnPath(char* path)
     return S_OK;
 }
 
-WORD OwnMachine()
-{
-    const BYTE* image = (const BYTE*)GetModuleHandleA(NULL);
-    const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)image;
-    const IMAGE_NT_HEADERS* headers = (const IMAGE_NT_HEADERS*)(image + dos->e_lfanew);
-    return headers->FileHeader.Machine;
-}
-
 bool ReadAt(HANDLE file, LONG offset, void* buffer, DWORD size)
 {
     DWORD read = 0;
@@ -63,8 +60,8 @@ bool ReadAt(HANDLE file, LONG offset, void* buffer, DWORD size)
            ReadFile(file, buffer, size, &read, NULL) && read == size;
 }
 
-// True for a program image (not a library) whose header names this program's machine.
-bool IsProgramForThisMachine(const char* path)
+// The file header of a PE image; false when the file is not one.
+bool ReadImageFileHeader(const char* path, IMAGE_FILE_HEADER* header)
 {
     const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, NULL);
@@ -72,14 +69,11 @@ bool IsProgramForThisMachine(const char* path)
         return false;
     IMAGE_DOS_HEADER dos = {};
     DWORD signature = 0;
-    IMAGE_FILE_HEADER header = {};
     const bool read = ReadAt(file, 0, &dos, sizeof(dos)) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
                       dos.e_lfanew > 0 && ReadAt(file, dos.e_lfanew, &signature, sizeof(signature)) &&
-                      ReadAt(file, dos.e_lfanew + (LONG)sizeof(signature), &header, sizeof(header));
+                      ReadAt(file, dos.e_lfanew + (LONG)sizeof(signature), header, sizeof(*header));
     CloseHandle(file);
-    return read && signature == IMAGE_NT_SIGNATURE && header.Machine == OwnMachine() &&
-           (header.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) != 0 &&
-           (header.Characteristics & IMAGE_FILE_DLL) == 0;
+    return read && signature == IMAGE_NT_SIGNATURE;
 }
 
 }
@@ -93,6 +87,7 @@ ResultCode CheckForUpdate(HWND window)
     DWORD announcedLS = 0;
     DWORD ownMS = 0;
     DWORD ownLS = 0;
+    WORD ownMachine = 0;
     bool killed = false;
 
     ResultCode result = UpdateObjectPaths(kVersionFile, object, localPath);
@@ -102,9 +97,11 @@ ResultCode CheckForUpdate(HWND window)
         return result;
     ReadAnnouncedVersion(localPath, &announcedMS, &announcedLS);
 
-    result = ReadOwnPath(ownPath);
+    result = ReadProgramPath(ownPath);
     if (result >= 0)
         result = ReadFileVersion(ownPath, &ownMS, &ownLS);
+    if (result >= 0)
+        result = ReadImageMachine(ownPath, &ownMachine);
     if (result < 0 || !IsNewerVersion(announcedMS, announcedLS, ownMS, ownLS))
         return result;
 
@@ -116,7 +113,7 @@ ResultCode CheckForUpdate(HWND window)
     if (result >= 0)
         result = DownloadFile(kUpdateHost, object, localPath);
     if (result >= 0) {
-        result = CheckNewProgram(localPath, announcedMS, announcedLS);
+        result = CheckNewProgram(localPath, ownMachine, announcedMS, announcedLS);
         if (result < 0)
             WriteDiagnostic("Update not installed: %s is not version %u.%u.%u.%u for this machine\n",
                             localPath, (unsigned)HIWORD(announcedMS), (unsigned)LOWORD(announcedMS),
@@ -214,11 +211,24 @@ bool IsNewerVersion(DWORD announcedMS, DWORD announcedLS, DWORD ownMS, DWORD own
     return announcedMS > ownMS || (announcedMS == ownMS && announcedLS > ownLS);
 }
 
-ResultCode CheckNewProgram(const char* path, DWORD versionMS, DWORD versionLS)
+ResultCode ReadImageMachine(const char* path, WORD* machine)
 {
+    *machine = 0;
+    IMAGE_FILE_HEADER header = {};
+    if (!ReadImageFileHeader(path, &header))
+        return E_FAIL;
+    *machine = header.Machine;
+    return S_OK;
+}
+
+ResultCode CheckNewProgram(const char* path, WORD machine, DWORD versionMS, DWORD versionLS)
+{
+    IMAGE_FILE_HEADER header = {};
     DWORD fileMS = 0;
     DWORD fileLS = 0;
-    if (!IsProgramForThisMachine(path) || ReadFileVersion(path, &fileMS, &fileLS) < 0 ||
+    if (!ReadImageFileHeader(path, &header) || header.Machine != machine ||
+        (header.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) == 0 ||
+        (header.Characteristics & IMAGE_FILE_DLL) != 0 || ReadFileVersion(path, &fileMS, &fileLS) < 0 ||
         fileMS != versionMS || fileLS != versionLS)
         return E_FAIL;
     return S_OK;

@@ -11,8 +11,8 @@
 // The update host's name, fixed when the program is built.
 extern const char kUpdateHost[];
 
-// Downloads "tool/version.txt" into the update folder and compares it with the running
-// executable's file version. When the host's is newer and the user agrees (a question box over
+// Downloads "tool/version.txt" into the update folder and compares it with the file version of
+// the program the user started (in the 64-bit copy of the 32-bit program, the 32-bit file). When the host's is newer and the user agrees (a question box over
 // window), downloads "tool/Kestrovane.exe", checks it, puts it in place of the running file,
 // starts it and ends this process. Answers S_OK when there is nothing to do or the user
 // declined, and the failure when any step failed; the running file is then as it was.
@@ -39,9 +39,13 @@ void ReadAnnouncedVersion(const char* path, DWORD* versionMS, DWORD* versionLS);
 // words first.
 bool IsNewerVersion(DWORD announcedMS, DWORD announcedLS, DWORD ownMS, DWORD ownLS);
 
-// S_OK when the file is an executable for the machine this program was built for, with exactly
-// the given fixed file version; E_FAIL otherwise.
-ResultCode CheckNewProgram(const char* path, DWORD versionMS, DWORD versionLS);
+// The machine named in the header of a program or library file; E_FAIL when it is not one.
+ResultCode ReadImageMachine(const char* path, WORD* machine);
+
+// S_OK when the file is an executable (not a library) for the given machine, with exactly the
+// given fixed file version; E_FAIL otherwise. The update takes only a program for the machine of
+// the file it replaces: the 32-bit program stays a 32-bit program on every Windows.
+ResultCode CheckNewProgram(const char* path, WORD machine, DWORD versionMS, DWORD versionLS);
 
 // Puts the new program at ownPath: the running file is renamed out of the way, the new one
 // copied in its place. If the copy fails, the old file is put back and the failure answered.

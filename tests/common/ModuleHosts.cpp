@@ -13,6 +13,16 @@ std::string FixturePath(const char* name)
     return BuiltFile(std::string("fixtures\\") + name);
 }
 
+std::string OtherHostPath()
+{
+    return BuiltFile("other\\ModuleHost.exe");
+}
+
+std::string OtherFixturePath(const char* name)
+{
+    return BuiltFile(std::string("other\\fixtures\\") + name);
+}
+
 ModuleHosts::~ModuleHosts()
 {
     for (const PROCESS_INFORMATION& host : hosts_) {
@@ -23,13 +33,13 @@ ModuleHosts::~ModuleHosts()
     }
 }
 
-bool ModuleHosts::Start(const std::vector<std::string>& libraries, HostWindow window)
+bool ModuleHosts::Start(const std::vector<std::string>& libraries, HostWindow window, const std::string& host)
 {
     static LONG counter = 0;
     const std::string ready = "KestrovaneHostReady-" + std::to_string(GetCurrentProcessId()) + "-" +
                               std::to_string(InterlockedIncrement(&counter));
     const HANDLE event = CreateEventA(NULL, TRUE, FALSE, ready.c_str());
-    std::string commandLine = "\"" + BuiltFile("ModuleHost.exe") + "\"";
+    std::string commandLine = "\"" + host + "\"";
     if (window != kNoWindow)
         commandLine += window == kClosableWindow ? " --window" : " --stubborn-window";
     commandLine += " --ready " + ready;
@@ -37,11 +47,11 @@ bool ModuleHosts::Start(const std::vector<std::string>& libraries, HostWindow wi
         commandLine += " \"" + library + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION host = {};
-    bool started = CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &host);
+    PROCESS_INFORMATION process = {};
+    bool started = CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process);
     if (started) {
-        hosts_.push_back(host);
-        const HANDLE waits[] = {event, host.hProcess};
+        hosts_.push_back(process);
+        const HANDLE waits[] = {event, process.hProcess};
         started = WaitForMultipleObjects(2, waits, FALSE, 120000) == WAIT_OBJECT_0;
     }
     CloseHandle(event);

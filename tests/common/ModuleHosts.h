@@ -12,6 +12,11 @@ std::string BuiltFile(const std::string& name);
 // A fixture library.
 std::string FixturePath(const char* name);
 
+// The module host and the fixture libraries of the other word size (32-bit ones for 64-bit
+// tests and the other way round), built by the companion build.
+std::string OtherHostPath();
+std::string OtherFixturePath(const char* name);
+
 enum HostWindow { kNoWindow, kClosableWindow, kStubbornWindow };
 
 class ModuleHosts {
@@ -21,9 +26,11 @@ public:
     ModuleHosts(const ModuleHosts&) = delete;
     ModuleHosts& operator=(const ModuleHosts&) = delete;
 
-    // Starts a host that loads the libraries, with the top-level window asked for; true once it
-    // has loaded them all. A closable window ends the host with exit code 7.
-    bool Start(const std::vector<std::string>& libraries, HostWindow window);
+    // Starts a host (ModuleHost.exe beside the tests unless named) that loads the libraries,
+    // with the top-level window asked for; true once it has loaded them all. A closable window
+    // ends the host with exit code 7.
+    bool Start(const std::vector<std::string>& libraries, HostWindow window,
+               const std::string& host = BuiltFile("ModuleHost.exe"));
 
     size_t Count() const { return hosts_.size(); }
     DWORD ProcessId(size_t i) const { return hosts_[i].dwProcessId; }

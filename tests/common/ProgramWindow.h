@@ -23,3 +23,6 @@ void TickRow(HWND list, int row);
 
 // The rows whose module path ends with name (compared without regard to case).
 std::vector<ListRow> RowsEndingWith(const std::vector<ListRow>& rows, const std::string& name);
+
+// Presses the window's Copy Log button and answers the text it put on the clipboard.
+std::string CopiedReport(HWND window);

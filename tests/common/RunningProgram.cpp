@@ -1,12 +1,14 @@
 #include "RunningProgram.h"
 
+#include <algorithm>
+
 #include "ModuleHosts.h"
 #include "TestFolder.h"
 
 namespace {
 
 struct DialogSearch {
-    DWORD processId;
+    std::vector<DWORD> processIds;
     bool (*accept)(HWND dialog);
     HWND found;
 };
@@ -16,7 +18,8 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
     DialogSearch* search = (DialogSearch*)parameter;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != search->processId || !IsWindowVisible(window) || ClassName(window) != "#32770" ||
+    if (std::find(search->processIds.begin(), search->processIds.end(), processId) == search->processIds.end() ||
+        !IsWindowVisible(window) || ClassName(window) != "#32770" ||
         (search->accept != NULL && !search->accept(window)))
         return TRUE;
     search->found = window;
@@ -25,9 +28,47 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
 
 }
 
+std::vector<PROCESSENTRY32> RunningProcesses()
+{
+    std::vector<PROCESSENTRY32> processes;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return processes;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        processes.push_back(entry);
+    CloseHandle(snapshot);
+    return processes;
+}
+
+std::vector<DWORD> ProcessAndChildren(DWORD processId)
+{
+    std::vector<DWORD> ids = {processId};
+    for (const PROCESSENTRY32& entry : RunningProcesses())
+        if (entry.th32ParentProcessID == processId && entry.th32ProcessID != processId)
+            ids.push_back(entry.th32ProcessID);
+    return ids;
+}
+
+void EndProcessAndChildren(DWORD processId)
+{
+    std::vector<DWORD> ids = ProcessAndChildren(processId);
+    // The children first, so that none is left without the process that waits for it.
+    std::reverse(ids.begin(), ids.end());
+    for (DWORD id : ids) {
+        const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (process == NULL)
+            continue;
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+}
+
 HWND FindDialog(DWORD processId, bool (*accept)(HWND dialog))
 {
-    DialogSearch search = {processId, accept, NULL};
+    DialogSearch search = {ProcessAndChildren(processId), accept, NULL};
     EnumWindows(MatchDialog, (LPARAM)&search);
     return search.found;
 }
@@ -70,7 +111,7 @@ DWORD RunToEnd(const std::string& program, const std::string& arguments, const c
 }
 
 RunningProgram::RunningProgram(const std::string& workFolder, const std::string& program)
-    : process_(), window_(NULL)
+    : process_(), window_(NULL), windowProcessId_(0)
 {
     ScopedEnvironment tmp("TMP", workFolder);
     ScopedEnvironment temp("TEMP", workFolder);
@@ -86,10 +127,9 @@ RunningProgram::~RunningProgram()
 {
     if (!Started())
         return;
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 10000);
-    }
+    // The 64-bit copy that the program may have handed over to goes with it.
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
+        EndProcessAndChildren(process_.dwProcessId);
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
 }
@@ -102,6 +142,8 @@ HWND RunningProgram::WaitForWindow(DWORD timeoutMs)
         if (window_ == NULL)
             Sleep(50);
     }
+    if (window_ != NULL)
+        GetWindowThreadProcessId(window_, &windowProcessId_);
     return window_;
 }
 

@@ -2,13 +2,26 @@
 #pragma once
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string>
+#include <vector>
 
 // Kestrovane.exe beside the test program.
 std::string ProgramPath();
 
-// The first visible dialog of a process that accept (when given) takes; NULL when there is none.
+// A snapshot of every running process.
+std::vector<PROCESSENTRY32> RunningProcesses();
+
+// The process and the processes it started, such as the 64-bit copy that the 32-bit program
+// hands its run to on 64-bit Windows.
+std::vector<DWORD> ProcessAndChildren(DWORD processId);
+
+// Ends a process and the processes it started, with exit code 99.
+void EndProcessAndChildren(DWORD processId);
+
+// The first visible dialog of a process or of a process it started that accept (when given)
+// takes; NULL when there is none.
 HWND FindDialog(DWORD processId, bool (*accept)(HWND dialog));
 
 // Text of a window of any process (WM_GETTEXT), and its class name.
@@ -35,6 +48,8 @@ public:
     // The program's dialog once it is visible; NULL after timeoutMs.
     HWND WaitForWindow(DWORD timeoutMs);
     HWND Window() const { return window_; }
+    // The process that shows the window: the started one, or the 64-bit copy it handed over to.
+    DWORD WindowProcessId() const { return windowProcessId_; }
     HWND Control(int id) const { return GetDlgItem(window_, id); }
     std::string StatusText() const { return WindowText(Control(-1)); }
 
@@ -50,4 +65,5 @@ public:
 private:
     PROCESS_INFORMATION process_;
     HWND window_;
+    DWORD windowProcessId_;
 };

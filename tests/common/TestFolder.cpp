@@ -1,5 +1,6 @@
 #include "TestFolder.h"
 
+#include <stddef.h>
 #include <stdio.h>
 
 namespace {
@@ -139,4 +140,18 @@ std::string Hex(long value)
     char text[16];
     snprintf(text, sizeof(text), "0x%08lx", (unsigned long)value);
     return text;
+}
+
+bool WriteOtherMachineCopy(const std::string& program, const std::string& copy)
+{
+    std::string bytes = ReadFileBytes(program);
+    if (bytes.size() < sizeof(IMAGE_DOS_HEADER))
+        return false;
+    const LONG offset = *(const LONG*)&bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)];
+    const size_t at = (size_t)offset + sizeof(DWORD) + offsetof(IMAGE_FILE_HEADER, Machine);
+    if (offset <= 0 || at + sizeof(WORD) > bytes.size())
+        return false;
+    WORD* machine = (WORD*)&bytes[at];
+    *machine = *machine == IMAGE_FILE_MACHINE_I386 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    return WriteFileBytes(copy, bytes);
 }

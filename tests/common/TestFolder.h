@@ -57,6 +57,10 @@ std::string ReadFileBytes(const std::string& path);
 // Makes or replaces a file with exactly these bytes; false when it cannot be written.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
+// Writes a copy of a program whose PE header names the other machine (x86 for x64 and the
+// other way round); false when it cannot be written.
+bool WriteOtherMachineCopy(const std::string& program, const std::string& copy);
+
 bool IsFolder(const std::string& path);
 
 // Removes a folder with everything in it.

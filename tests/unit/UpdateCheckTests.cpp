@@ -273,24 +273,17 @@ TEST(UpdateVersion, WordsCompareAsUnsignedNumbers)
             << std::hex << c.announcedMS << "." << c.announcedLS << " against " << c.ownMS << "." << c.ownLS;
 }
 
-// A copy of the newer build with the PE header's machine field changed.
-std::string OtherMachineCopy(const ScratchFolder& scratch)
-{
-    std::string bytes = ReadFileBytes(BuiltFile("next\\Kestrovane.exe"));
-    const LONG offset = *(const LONG*)&bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)];
-    WORD* machine = (WORD*)&bytes[offset + sizeof(DWORD) + offsetof(IMAGE_FILE_HEADER, Machine)];
-    *machine = *machine == IMAGE_FILE_MACHINE_I386 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
-    const std::string path = scratch.Join("other-machine.exe");
-    WriteFileBytes(path, bytes);
-    return path;
-}
-
-TEST(CheckNewProgram, TakesOnlyAProgramOfThisMachineWithTheAnnouncedVersion)
+TEST(CheckNewProgram, TakesOnlyAProgramOfTheReplacedFilesMachineWithTheAnnouncedVersion)
 {
     ScratchFolder scratch;
+    WORD machine = 0;
+    ASSERT_EQ(Hex(S_OK), Hex(ReadImageMachine(BuiltFile("Kestrovane.exe").c_str(), &machine)));
+    EXPECT_EQ(sizeof(void*) == 4 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64, machine);
     const std::string next = BuiltFile("next\\Kestrovane.exe");
     const std::string page = scratch.Join("page.exe");
     ASSERT_TRUE(WriteFileBytes(page, "<html><body><h1>404 Not Found</h1></body></html>\n"));
+    const std::string otherMachine = scratch.Join("other-machine.exe");
+    ASSERT_TRUE(WriteOtherMachineCopy(next, otherMachine));
     const std::string cut = scratch.Join("cut.exe");
     ASSERT_TRUE(WriteFileBytes(cut, ReadFileBytes(next).substr(0, 200)));
     const struct {
@@ -304,7 +297,7 @@ TEST(CheckNewProgram, TakesOnlyAProgramOfThisMachineWithTheAnnouncedVersion)
         {"announced as another revision", next, 0x00010000, 3, E_FAIL},
         {"announced as another minor version", next, 0x00010001, 2, E_FAIL},
         {"the running version", BuiltFile("Kestrovane.exe"), 0x00010000, 2, E_FAIL},
-        {"another machine", OtherMachineCopy(scratch), 0x00010000, 2, E_FAIL},
+        {"another machine", otherMachine, 0x00010000, 2, E_FAIL},
         {"a library, announced as its own version", FixturePath("CompanyLibrary.dll"), 0x00010002, 0x00030004,
          E_FAIL},
         {"an error page", page, 0, 0, E_FAIL},
@@ -313,7 +306,7 @@ TEST(CheckNewProgram, TakesOnlyAProgramOfThisMachineWithTheAnnouncedVersion)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(Hex(c.expected), Hex(CheckNewProgram(c.path.c_str(), c.versionMS, c.versionLS)));
+        EXPECT_EQ(Hex(c.expected), Hex(CheckNewProgram(c.path.c_str(), machine, c.versionMS, c.versionLS)));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ExpectedDialog.h"
+#include "ModuleHosts.h"
 #include "app/MainWindow.h"
 #include "app/ScanProgress.h"
 #include "app/ScanWorker.h"
@@ -70,6 +71,9 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // A process of the test's own word size for the scan to find: on 64-bit Windows a 32-bit
+        // scan in this process may see no other process it can read.
+        ASSERT_TRUE(hosts_.Start({}, kNoWindow));
         InitCommonControls();
         gSent.clear();
         gProgress.clear();
@@ -86,6 +90,7 @@ protected:
             DestroyWindow(window_);
     }
 
+    ModuleHosts hosts_;
     HWND window_ = NULL;
 };
 

@@ -54,25 +54,11 @@ TEST(ProgramScan, ListsEachFixtureLibraryOnceWithItsCompanyAndHostIcon)
         EXPECT_FALSE(found[0].ticked);
     }
     EXPECT_TRUE(RowsEndingWith(rows, "\\Kestrovane.exe").empty()) << "the program listed itself";
+    EXPECT_TRUE(RowsEndingWith(rows, "\\Kestrovane64.exe").empty()) << "the program's 64-bit copy listed itself";
     EXPECT_EQ(1u, RowsEndingWith(rows, "\\window_tests.exe").size());
 
     EXPECT_EQ(10000, SendMessageA(program.Control(104), PBM_GETPOS, 0, 0));
     EXPECT_EQ("Scanning completed...", program.StatusText());
-}
-
-std::string ClipboardText()
-{
-    std::string text;
-    if (!OpenClipboard(NULL))
-        return "<clipboard busy>";
-    const HANDLE data = GetClipboardData(CF_TEXT);
-    const char* locked = data != NULL ? (const char*)GlobalLock(data) : NULL;
-    if (locked != NULL) {
-        text = locked;
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
 }
 
 TEST(ProgramScan, CopiesItsReportAndKillsATickedHost)
@@ -84,11 +70,7 @@ TEST(ProgramScan, CopiesItsReportAndKillsATickedHost)
     ASSERT_NE(nullptr, program.WaitForWindow(30000));
     ASSERT_TRUE(program.WaitForScanEnd(kScanTimeoutMs)) << program.StatusText();
 
-    OpenClipboard(NULL);
-    EmptyClipboard();
-    CloseClipboard();
-    SendMessageA(program.Window(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), (LPARAM)program.Control(1000));
-    const std::string report = ClipboardText();
+    const std::string report = CopiedReport(program.Window());
     EXPECT_EQ(0u, report.find("Kestrovane Tool - Malware Debugging Tool[1.0.0.1]\r\n\r\nRunning Programs[Not Verified]:\r\n"))
         << report.substr(0, 200);
     EXPECT_NE(std::string::npos, report.find("\\CompanyLibrary.dll[ModuleHost.exe]|Kestrovane Fixture Works\r\n"));

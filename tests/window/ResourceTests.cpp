@@ -1,14 +1,17 @@
 // The resources of the built program, read back from its file.
 #include <gtest/gtest.h>
 
+#include <stddef.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
 #include "ExpectedDialog.h"
+#include "ModuleHosts.h"
 #include "RunningProgram.h"
 #include "TestFolder.h"
+#include "update/UpdateCheck.h"
 
 namespace {
 
@@ -245,6 +248,45 @@ TEST_F(ProgramResources, DialogTemplateHoldsEveryControl)
     }
     reader.AlignToDword();
     EXPECT_TRUE(reader.AtEnd());
+}
+
+// The 32-bit program carries the 64-bit build of the same version for 64-bit Windows: a 64-bit
+// program, not a library, with the same manifest and version. The 64-bit program carries none.
+TEST_F(ProgramResources, ThirtyTwoBitProgramCarriesTheSixtyFourBitBuild)
+{
+    const std::string carried = Resource(MAKEINTRESOURCEA(10), MAKEINTRESOURCEA(200));
+    if (sizeof(void*) == 8) {
+        EXPECT_TRUE(carried.empty());
+        return;
+    }
+    ASSERT_GT(carried.size(), sizeof(IMAGE_DOS_HEADER));
+    EXPECT_TRUE(carried == ReadFileBytes(BuiltFile("other\\Kestrovane.exe")));
+    ScratchFolder scratch;
+    const std::string copy = scratch.Join("carried.exe");
+    ASSERT_TRUE(WriteFileBytes(copy, carried));
+    const HMODULE carriedModule = LoadLibraryExA(copy.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, carriedModule);
+    const HRSRC manifest = FindResourceA(carriedModule, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(nullptr, manifest);
+    const std::string text((const char*)LockResource(LoadResource(carriedModule, manifest)),
+                           SizeofResource(carriedModule, manifest));
+    FreeLibrary(carriedModule);
+    EXPECT_NE(std::string::npos, text.find("processorArchitecture=\"amd64\"")) << text;
+    EXPECT_NE(std::string::npos, text.find("requireAdministrator")) << text;
+
+    const LONG offset = *(const LONG*)&carried[offsetof(IMAGE_DOS_HEADER, e_lfanew)];
+    IMAGE_FILE_HEADER header = {};
+    memcpy(&header, &carried[offset + sizeof(DWORD)], sizeof(header));
+    EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, header.Machine);
+    EXPECT_EQ(0, header.Characteristics & IMAGE_FILE_DLL);
+    DWORD ownMS = 0;
+    DWORD ownLS = 0;
+    DWORD carriedMS = 0;
+    DWORD carriedLS = 0;
+    ASSERT_EQ(Hex(S_OK), Hex(ReadFileVersion(ProgramPath().c_str(), &ownMS, &ownLS)));
+    ASSERT_EQ(Hex(S_OK), Hex(ReadFileVersion(copy.c_str(), &carriedMS, &carriedLS)));
+    EXPECT_EQ(ownMS, carriedMS);
+    EXPECT_EQ(ownLS, carriedLS);
 }
 
 }

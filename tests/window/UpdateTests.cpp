@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -53,56 +52,38 @@ bool RunsFrom(DWORD processId, const std::string& path)
     return same;
 }
 
-// Ends every process started from path: a copy that a failed test left running.
+// The processes started from path.
+std::vector<DWORD> ProcessesRunningFrom(const std::string& path)
+{
+    std::vector<DWORD> ids;
+    for (const PROCESSENTRY32& entry : RunningProcesses())
+        if (RunsFrom(entry.th32ProcessID, path))
+            ids.push_back(entry.th32ProcessID);
+    return ids;
+}
+
+// Ends every process started from path, and the copies they handed over to: what a failed test
+// left running.
 void EndProgramsRunningFrom(const std::string& path)
 {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (!RunsFrom(entry.th32ProcessID, path))
-            continue;
-        const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-        if (process != NULL) {
-            TerminateProcess(process, 99);
-            WaitForSingleObject(process, 10000);
-            CloseHandle(process);
-        }
-    }
-    CloseHandle(snapshot);
+    for (DWORD started : ProcessesRunningFrom(path))
+        EndProcessAndChildren(started);
 }
 
-struct NewProcessSearch {
-    DWORD oldProcessId;
-    std::string path;
-    HWND window;
-};
-
-BOOL CALLBACK MatchNewProgram(HWND window, LPARAM parameter)
-{
-    NewProcessSearch* search = (NewProcessSearch*)parameter;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == search->oldProcessId || !IsWindowVisible(window) || ClassName(window) != "#32770" ||
-        !RunsFrom(processId, search->path))
-        return TRUE;
-    search->window = window;
-    return FALSE;
-}
-
-// The window of another process started from path; NULL after timeoutMs.
+// The window of another process started from path (or of the copy it handed over to); NULL
+// after timeoutMs.
 HWND WaitForNewProgram(DWORD oldProcessId, const std::string& path, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    NewProcessSearch search = {oldProcessId, path, NULL};
-    while (search.window == NULL && GetTickCount64() < deadline) {
-        EnumWindows(MatchNewProgram, (LPARAM)&search);
-        if (search.window == NULL)
-            Sleep(100);
+    while (GetTickCount64() < deadline) {
+        for (DWORD id : ProcessesRunningFrom(path)) {
+            const HWND window = id != oldProcessId ? FindDialog(id, NULL) : NULL;
+            if (window != NULL)
+                return window;
+        }
+        Sleep(100);
     }
-    return search.window;
+    return NULL;
 }
 
 // The requests the stand-in host has answered so far, one line each.
@@ -119,7 +100,8 @@ std::vector<std::string> Downloaded(const std::string& workFolder)
         if (!IsGuidName(folder))
             continue;
         for (const std::string& name : ListFolder(workFolder + "\\" + folder))
-            files.push_back(name);
+            if (name != "Kestrovane64.exe")  // the copy that a 32-bit program hands over to
+                files.push_back(name);
     }
     return files;
 }
@@ -205,6 +187,10 @@ TEST_F(UpdateTest, DeclinedUpdateDownloadsNothing)
 // the scan runs.
 TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
 {
+    // The newer build, but for the machine of the 64-bit copy that a 32-bit file hands over to
+    // (for a 64-bit file, the other way round): the update must keep the started file's machine.
+    const std::string otherMachine = scratch_.Join("other-machine.exe");
+    ASSERT_TRUE(WriteOtherMachineCopy(BuiltFile("next\\Kestrovane.exe"), otherMachine));
     const struct {
         const char* name;
         std::string file;  // served as tool/Kestrovane.exe; empty: not there (404)
@@ -214,6 +200,7 @@ TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
         {"a 404 page", "", "", false},
         {"a body cut short", BuiltFile("next\\Kestrovane.exe"), "cut", false},
         {"a program of the wrong version", ProgramPath(), "", true},
+        {"the newer version for the other machine", otherMachine, "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
