@@ -110,11 +110,13 @@ DWORD RunToEnd(const std::string& program, const std::string& arguments, const c
     return exitCode;
 }
 
-RunningProgram::RunningProgram(const std::string& workFolder, const std::string& program)
+RunningProgram::RunningProgram(const std::string& workFolder, const std::string& program,
+                               const std::string& temporaryFolder)
     : process_(), window_(NULL), windowProcessId_(0)
 {
-    ScopedEnvironment tmp("TMP", workFolder);
-    ScopedEnvironment temp("TEMP", workFolder);
+    const std::string& temporary = temporaryFolder.empty() ? workFolder : temporaryFolder;
+    ScopedEnvironment tmp("TMP", temporary);
+    ScopedEnvironment temp("TEMP", temporary);
     std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);

@@ -35,8 +35,9 @@ DWORD RunToEnd(const std::string& program, const std::string& arguments, const c
 class RunningProgram {
 public:
     // Starts the program (Kestrovane.exe beside the tests unless named) with workFolder as its
-    // current directory and temporary folder.
-    explicit RunningProgram(const std::string& workFolder, const std::string& program = ProgramPath());
+    // current directory and, unless another is named, its temporary folder.
+    explicit RunningProgram(const std::string& workFolder, const std::string& program = ProgramPath(),
+                            const std::string& temporaryFolder = "");
     // Ends the program if it still runs.
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;

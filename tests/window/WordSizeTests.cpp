@@ -150,6 +150,27 @@ TEST(SixtyFourBitWindows, SeesEveryProcessAndJudgesEachModuleAtTheFileItMapped)
     EXPECT_EQ(0u, CopiesLeftIn(scratch.Path()));
 }
 
+// A copy that cannot be written: the 32-bit program says why and runs the program itself.
+TEST(SixtyFourBitWindows, AFailedHandOverLeavesTheRunToTheThirtyTwoBitProgram)
+{
+    if (kBuiltFor64 || !OnWindows64())
+        GTEST_SKIP() << "only the 32-bit file hands over, and only on 64-bit Windows";
+    ScratchFolder scratch;
+    // A temporary folder that is a file: no work folder can be made in it.
+    const std::string notAFolder = scratch.Join("not-a-folder");
+    ASSERT_TRUE(WriteFileBytes(notAFolder, "a file"));
+    RunningProgram program(scratch.Path(), ProgramPath(), notAFolder);
+    ASSERT_NE(nullptr, program.WaitForWindow(30000));
+    ASSERT_TRUE(program.WaitForScanEnd(kScanTimeoutMs)) << program.StatusText();
+    EXPECT_EQ(program.ProcessId(), program.WindowProcessId());
+    const std::string log = ReadFileBytes(scratch.Join("Trenovaskil.log"));
+    EXPECT_NE(std::string::npos, log.find("Cannot hand over to the 64-bit program (making its folder): hr = 800700b7\r\n"))
+        << log;
+    EXPECT_NE(std::string::npos, log.find(") not scanned: a 64-bit process, out of reach of a 32-bit program")) << log;
+    PostMessageA(program.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, program.WaitForExit(30000));
+}
+
 // Where the 32-bit program runs the scan itself on 64-bit Windows (the hand-over failed), each
 // 64-bit process it cannot read is named in the diagnostic log with the reason.
 class ThirtyTwoBitScanTest : public TableWindowTest {};
