@@ -2,6 +2,8 @@
 // can send them.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "TestFolder.h"
@@ -43,13 +45,13 @@ TEST(DownloadFile, StoresTheBodyOfAnOkAnswerOnly)
         {"with Content-Length below the default read size", 700, "", S_OK, kWhole, 0},
         {"chunked, without Content-Length", 25000, "chunked", S_OK, kWhole, 0},
         {"Content-Length 0", 0, "", S_OK, kWhole, 0},
-        {"body longer than announced", 3000, "longer 1000", S_OK, kLeading, 2000},
         {"negative Content-Length", 12000, "length -5", S_OK, kLeading, 0},
         {"Content-Length beyond 64 bits", 12000, "length 99999999999999999999999", S_OK, kLeading, 0},
         {"status 404 with a page", 500, "status 404", E_FAIL, kNone, 0},
         {"status 500 with a page", 500, "status 500", E_FAIL, kNone, 0},
         {"status 206", 500, "status 206", E_FAIL, kNone, 0},
         {"connection cut in the middle of the body", 200000, "cut", E_FAIL, kFirstPart, 0},
+        {"body longer than announced", 3000, "longer 1000", S_OK, kLeading, 2000},
     };
     ServedFiles host;
     ScratchFolder scratch;
@@ -60,7 +62,11 @@ TEST(DownloadFile, StoresTheBodyOfAnOkAnswerOnly)
         const std::string local = scratch.Join("object.bin");
         DeleteFileA(local.c_str());
 
-        EXPECT_EQ(Hex(c.expected), Hex(DownloadFile("127.0.0.1", "cases/object.bin", local.c_str())));
+        // The bytes past an announced length stay on the connection, which wininet keeps for the
+        // next request to the same host name and may take them for its answer: ask for such a
+        // body by another name of the same host.
+        const char* hostName = strncmp(c.how, "longer", 6) == 0 ? "localhost" : "127.0.0.1";
+        EXPECT_EQ(Hex(c.expected), Hex(DownloadFile(hostName, "cases/object.bin", local.c_str())));
         const std::string stored = ReadFileBytes(local);
         switch (c.stored) {
         case kWhole:
