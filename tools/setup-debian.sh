@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian: the MinGW-w64 cross compilers, CMake,
 # Wine (64-bit and, through i386 multiarch, 32-bit), Xvfb, GoogleTest's sources, Python,
-# ImageMagick and iproute2 (the private network of the Wine session). Installs nothing when
+# ImageMagick, iproute2 (the private network of the Wine session) and openssl (the development
+# signing key). Installs nothing when
 # everything is there.
 set -eu
 
 packages=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
-          xvfb xauth googletest python3 imagemagick iproute2)
+          xvfb xauth googletest python3 imagemagick iproute2 openssl)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

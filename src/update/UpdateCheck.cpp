@@ -11,6 +11,7 @@
 #include "support/BoundedString.h"
 #include "support/DiagnosticLog.h"
 #include "update/HttpDownload.h"
+#include "update/SignatureCheck.h"
 
 #ifndef KESTROVANE_UPDATE_HOST
 #error KESTROVANE_UPDATE_HOST names the update host; the build sets it.
@@ -22,6 +23,7 @@ namespace {
 
 const char kVersionFile[] = "version.txt";
 const char kProgramFile[] = "Kestrovane.exe";
+const char kSignatureFile[] = "Kestrovane.exe.sig";
 const char kReplacedExtension[] = ".sc_";
 // The name of a file moved aside has room for this many characters more than its path.
 const size_t kReplacedExtensionRoom = sizeof(kReplacedExtension);
@@ -76,6 +78,23 @@ bool ReadImageFileHeader(const char* path, IMAGE_FILE_HEADER* header)
     return read && signature == IMAGE_NT_SIGNATURE;
 }
 
+// Downloads the program's detached signature beside it and checks it with the release key. A
+// host that has none answers 404: no file, and the check refuses the program.
+ResultCode CheckReleaseSignature(const char* program)
+{
+    char object[kTextChars] = {0};
+    char signature[kTextChars] = {0};
+    const char* reason = "the signature cannot be fetched";
+    ResultCode result = UpdateObjectPaths(kSignatureFile, object, signature);
+    if (result >= 0) {
+        DownloadFile(kUpdateHost, object, signature);
+        result = VerifyFileSignature(program, signature, kReleasePublicKey, kReleasePublicKeySize, &reason);
+    }
+    if (result < 0)
+        WriteDiagnostic("Update not installed: %s is not signed with the release key (%s)\n", program, reason);
+    return result;
+}
+
 }
 
 ResultCode CheckForUpdate(HWND window)
@@ -119,6 +138,8 @@ ResultCode CheckForUpdate(HWND window)
                             localPath, (unsigned)HIWORD(announcedMS), (unsigned)LOWORD(announcedMS),
                             (unsigned)HIWORD(announcedLS), (unsigned)LOWORD(announcedLS));
     }
+    if (result >= 0)
+        result = CheckReleaseSignature(localPath);
     if (result >= 0)
         result = InstallNewProgram(localPath, ownPath);
     // The old process ends only once the new one has been started.

@@ -12,10 +12,13 @@
 extern const char kUpdateHost[];
 
 // Downloads "tool/version.txt" into the update folder and compares it with the file version of
-// the program the user started (in the 64-bit copy of the 32-bit program, the 32-bit file). When the host's is newer and the user agrees (a question box over
-// window), downloads "tool/Kestrovane.exe", checks it, puts it in place of the running file,
-// starts it and ends this process. Answers S_OK when there is nothing to do or the user
-// declined, and the failure when any step failed; the running file is then as it was.
+// the program the user started (in the 64-bit copy of the 32-bit program, the 32-bit file).
+// When the host's is newer and the user agrees (a question box over window), downloads
+// "tool/Kestrovane.exe" and its signature "tool/Kestrovane.exe.sig", checks them (the announced
+// version, for the started file's machine, signed with the release key), puts the program in
+// place of the started file, starts it and ends this process. Answers S_OK when there is
+// nothing to do or the user declined, and the failure when any step failed; the started file is
+// then as it was.
 ResultCode CheckForUpdate(HWND window);
 
 // The two words of a file's fixed file version. E_INVALIDARG for a null argument; the failure

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -140,6 +142,7 @@ TEST_F(UpdateTest, AcceptedUpdateReplacesAndRestartsTheProgram)
 {
     ASSERT_TRUE(host_.Put("tool/version.txt", kNewerVersion));
     ASSERT_TRUE(host_.PutCopy("tool/Kestrovane.exe", BuiltFile("next\\Kestrovane.exe")));
+    ASSERT_TRUE(host_.PutCopy("tool/Kestrovane.exe.sig", BuiltFile("signatures\\next.exe.sig")));
     RunningProgram program(scratch_.Path(), ownPath_);
     ASSERT_TRUE(program.Started());
     MessageBoxAnswerer answerer(program.ProcessId(), {IDYES});
@@ -191,16 +194,25 @@ TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
     // (for a 64-bit file, the other way round): the update must keep the started file's machine.
     const std::string otherMachine = scratch_.Join("other-machine.exe");
     ASSERT_TRUE(WriteOtherMachineCopy(BuiltFile("next\\Kestrovane.exe"), otherMachine));
+    const std::string signedByOther = BuiltFile("signatures\\next-other-key.exe.sig");
+    const std::string signedOther = BuiltFile("signatures\\shipped.exe.sig");
     const struct {
         const char* name;
-        std::string file;  // served as tool/Kestrovane.exe; empty: not there (404)
+        std::string file;       // served as tool/Kestrovane.exe; empty: not there (404)
         const char* how;
-        bool logged;       // the diagnostic log says why the download was refused
+        std::string signature;  // served as tool/Kestrovane.exe.sig; empty: not there (404)
+        const char* logged;     // why the diagnostic log says the download was refused
     } cases[] = {
-        {"a 404 page", "", "", false},
-        {"a body cut short", BuiltFile("next\\Kestrovane.exe"), "cut", false},
-        {"a program of the wrong version", ProgramPath(), "", true},
-        {"the newer version for the other machine", otherMachine, "", true},
+        {"a 404 page", "", "", "", ""},
+        {"a body cut short", BuiltFile("next\\Kestrovane.exe"), "cut", "", ""},
+        {"a program of the wrong version", ProgramPath(), "", "", "is not version 1.0.0.2 for this machine"},
+        {"the newer version for the other machine", otherMachine, "", "", "is not version 1.0.0.2 for this machine"},
+        {"the newer build without a signature", BuiltFile("next\\Kestrovane.exe"), "", "",
+         "is not signed with the release key (no signature)"},
+        {"the newer build signed with another key", BuiltFile("next\\Kestrovane.exe"), "", signedByOther,
+         "is not signed with the release key (the signature does not match)"},
+        {"the newer build with the signature of another file", BuiltFile("next\\Kestrovane.exe"), "", signedOther,
+         "is not signed with the release key (the signature does not match)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,6 +221,11 @@ TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
         if (!c.file.empty()) {
             ASSERT_TRUE(host.PutCopy("tool/Kestrovane.exe", c.file, c.how));
         }
+        if (!c.signature.empty()) {
+            ASSERT_TRUE(host.PutCopy("tool/Kestrovane.exe.sig", c.signature));
+        }
+        DeleteFileA(scratch_.Join("Trenovaskil.log").c_str());
+        const size_t logBefore = HostLog().size();
         RunningProgram program(scratch_.Path(), ownPath_);
         ASSERT_NE(nullptr, program.WaitForWindow(30000));
         MessageBoxAnswerer answerer(program.ProcessId(), {IDYES});
@@ -217,7 +234,16 @@ TEST_F(UpdateTest, AnUnusableDownloadIsNotInstalled)
         EXPECT_EQ(1u, answerer.Finish().size());
         ExpectUntouched();
         const std::string log = ReadFileBytes(scratch_.Join("Trenovaskil.log"));
-        EXPECT_EQ(c.logged, log.find("Update not installed: ") != std::string::npos) << log;
+        const size_t refused = log.find("Update not installed: ");
+        if (c.logged[0] == '\0') {
+            EXPECT_EQ(std::string::npos, refused) << log;
+        } else {
+            EXPECT_NE(std::string::npos, refused) << log;
+            EXPECT_NE(std::string::npos, log.find(c.logged, refused)) << log;
+        }
+        // The signature is asked for only of a program that passed every other check.
+        const bool signatureAsked = HostLog().substr(logBefore).find("GET /tool/Kestrovane.exe.sig") != std::string::npos;
+        EXPECT_EQ(strstr(c.logged, "signed") != NULL, signatureAsked) << HostLog().substr(logBefore);
         EXPECT_EQ(0u, CloseProgram(program.Window()));
     }
 }
