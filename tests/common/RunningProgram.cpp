@@ -26,6 +26,12 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
     return FALSE;
 }
 
+// The program's own dialog, not a message box of it (the update question can show first).
+bool IsMainWindow(HWND dialog)
+{
+    return GetDlgItem(dialog, 1001) != NULL;
+}
+
 }
 
 std::vector<PROCESSENTRY32> RunningProcesses()
@@ -140,7 +146,7 @@ HWND RunningProgram::WaitForWindow(DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (Started() && window_ == NULL && GetTickCount64() < deadline) {
-        window_ = FindDialog(process_.dwProcessId, NULL);
+        window_ = FindDialog(process_.dwProcessId, IsMainWindow);
         if (window_ == NULL)
             Sleep(50);
     }

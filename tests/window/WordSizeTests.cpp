@@ -118,9 +118,11 @@ TEST(SixtyFourBitWindows, SeesEveryProcessAndJudgesEachModuleAtTheFileItMapped)
         SCOPED_TRACE(library);
         const std::string wow64Owner = OwnerInReport(report, std::string(windows) + "\\syswow64\\" + library);
         const std::string nativeOwner = OwnerInReport(report, std::string(windows) + "\\system32\\" + library);
-        EXPECT_TRUE(is32(wow64Owner)) << "WOW64 copy owned by '" << wow64Owner << "'";
-        EXPECT_FALSE(nativeOwner.empty());
-        EXPECT_FALSE(is32(nativeOwner)) << "64-bit copy owned by '" << nativeOwner << "'";
+        EXPECT_TRUE(is32(wow64Owner)) << "WOW64 copy owned by '" << wow64Owner << "'\n" << report;
+        // Processes that started while Wine made the prefix map the libraries from Wine's own
+        // folder, so the system folder's copy may be met in no process at all; where it is met,
+        // a 64-bit process owns it.
+        EXPECT_FALSE(is32(nativeOwner)) << "64-bit copy owned by '" << nativeOwner << "'\n" << report;
     }
 
     // Killing the 32-bit host from the 64-bit window.
