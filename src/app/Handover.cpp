@@ -181,9 +181,12 @@ ResultCode RunHandover(int* exitCode)
     if (result >= 0) {
         step = "writing it";
         result = BoundedFormat(copy, kTextChars, "%s\\%s", folder, kCopyName);
+        if (result >= 0)
+            result = WriteResourceToFile(resource, copy);
+        // Only a copy that this process wrote is removed: a cut path may name another file.
+        if (result < 0)
+            copy[0] = '\0';
     }
-    if (result >= 0)
-        result = WriteResourceToFile(resource, copy);
     if (result >= 0) {
         step = "starting it";
         result = StartCopy(copy, &child);
